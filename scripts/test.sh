@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test.  Exits non-zero on
+# any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh
+export QT_QPA_PLATFORM=offscreen
+cd build
+ctest --output-on-failure -j"$(nproc 2>/dev/null || echo 2)" --timeout 600
