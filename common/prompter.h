@@ -12,6 +12,28 @@ enum class MsgIcon { None, Information, Warning, Critical, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
 
+// A full request for the input dialog: style bits, an optional drop-down
+// list under the input box.
+struct InputRequest {
+    static constexpr int ShowInput = 0x01;    // input box with the preset
+    static constexpr int ShowCheck = 0x02;    // check box with checkCaption
+    static constexpr int CheckTicked = 0x04;  // the check box starts ticked
+    static constexpr int RedMessage = 0x08;   // message in red
+    std::string caption;
+    std::string message;
+    int style = ShowInput;
+    std::string preset;
+    std::string checkCaption;
+    int countdown = 0;                 // seconds; 2 or more accepts by itself
+    std::vector<std::string> choices;  // drop-down list of the input box
+};
+
+struct InputResult {
+    std::string answer;  // trimmed input text, or "can" when cancelled
+    std::string check;   // "1" when the check box was ticked, else "0"
+    bool cancelled() const { return answer == "can"; }
+};
+
 class Prompter {
 public:
     virtual ~Prompter() = default;
@@ -24,6 +46,18 @@ public:
     // shows a check box whose final state is written to *checked.
     virtual std::string ask(const std::string& title, const std::string& prompt, const std::string& preset,
                             int countdownSeconds = 0, const std::string& checkText = {}, bool* checked = nullptr) = 0;
+    // The input dialog with every option.  The default goes through ask(),
+    // so a prompter that only scripts answers handles it too.
+    virtual InputResult input(const InputRequest& r)
+    {
+        bool checked = (r.style & InputRequest::CheckTicked) != 0;
+        const bool withCheck = (r.style & InputRequest::ShowCheck) != 0;
+        InputResult res;
+        res.answer = ask(r.caption, r.message, r.preset, r.countdown, withCheck ? r.checkCaption : std::string{},
+                         withCheck ? &checked : nullptr);
+        res.check = (withCheck && checked) ? "1" : "0";
+        return res;
+    }
 };
 
 // What a ScriptedPrompter was shown.
