@@ -7,9 +7,16 @@ namespace varenta {
 
 long long roundEven(double v)
 {
-    if (!std::isfinite(v))
+    if (std::isnan(v))
         return 0;
-    return static_cast<long long>(std::nearbyint(v));  // default mode: to nearest, ties to even
+    const double r = std::nearbyint(v);  // default mode: to nearest, ties to even
+    // Beyond the range of long long the conversion would be undefined:
+    // saturate instead (infinities included).
+    if (r >= 9223372036854775808.0)
+        return std::numeric_limits<long long>::max();
+    if (r < -9223372036854775808.0)
+        return std::numeric_limits<long long>::min();
+    return static_cast<long long>(r);
 }
 
 int roundEvenInt(double v)

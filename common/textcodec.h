@@ -19,4 +19,8 @@ std::size_t codePageWidth(std::string_view utf8);
 // maxBytes, cut at a whole character.
 std::string cutToCodePageWidth(std::string_view utf8, std::size_t maxBytes);
 
+// The longest suffix of a UTF-8 text whose code-page width is at most
+// maxBytes, cut at a whole character.
+std::string keepRightCodePageWidth(std::string_view utf8, std::size_t maxBytes);
+
 }  // namespace varenta
