@@ -1,0 +1,456 @@
+#include "tolv/spectra/conditioning.h"
+
+#include "common/numeric.h"
+#include "tolv/spectra/fft.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace varenta {
+
+namespace {
+
+inline bool isMissing(float v)
+{
+    return v == kMissingValue;
+}
+
+// Copies x into re[0..n-1], a missing sample taking the previous valid value
+// (the first valid one at the start, 0 when there is none).
+void fillHeld(std::span<const float> x, std::vector<float>& re)
+{
+    float held = 0.0f;
+    for (float v : x)
+        if (!isMissing(v)) {
+            held = v;
+            break;
+        }
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!isMissing(x[i]))
+            held = x[i];
+        re[i] = held;
+    }
+}
+
+std::string_view trimmed(std::string_view t)
+{
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
+        t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '\r'))
+        t.remove_suffix(1);
+    return t;
+}
+
+// A positive number, or 0 when the text is empty, "0", negative or not a
+// number.
+double positiveOrZero(std::string_view text)
+{
+    text = trimmed(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    double v = 0.0;
+    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || p != text.data() + text.size() || !std::isfinite(v) || v <= 0.0)
+        return 0.0;
+    return v;
+}
+
+}  // namespace
+
+bool channelInMask(std::uint32_t mask, int channel)
+{
+    if (channel < 0)
+        return false;
+    const int bit = std::min(channel, 15);
+    return (mask >> bit) & 1u;
+}
+
+int secondStep(float dt)
+{
+    if (!(dt > 0.0f))
+        return 1;
+    const float dt10 = dt * 10.0f;
+    return std::max(1, roundEvenInt(10.0 / dt10));
+}
+
+bool negateChannel(int kind, std::uint8_t measureCondition, bool currentTransform)
+{
+    if (!(measureCondition & kConditionCurrentSigns) || currentTransform)
+        return false;
+    if (kind == kCurrentXKind)
+        return !(measureCondition & kConditionKeepXSign);
+    return kind == kCurrentYKind;
+}
+
+void CalibrateChannel(std::span<const std::int16_t> raw, float factor, bool negate, std::span<float> x,
+                      ChannelStats& stats)
+{
+    const std::size_t n = std::min(raw.size(), x.size());
+    const float f = negate ? -factor : factor;
+    float prev = kMissingValue;
+    double sum = 0.0;
+    int valid = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (raw[i] == kMissingSample) {
+            x[i] = prev;
+            continue;
+        }
+        float v = f * static_cast<float>(raw[i]);
+        if (isMissing(v))  // a real value that happens to equal the marker
+            v = std::nextafter(v, 0.0f);
+        x[i] = v;
+        prev = v;
+        sum += v;
+        ++valid;
+    }
+    stats = ChannelStats{};
+    stats.mean = valid > 0 ? static_cast<float>(sum / valid) : 0.0f;
+    stats.missing = static_cast<int>(n) - valid;
+}
+
+int SpikeFilter(std::span<float> x, float dt, const SpikeSettings& set, ChannelStats& stats, SpikePass* diag)
+{
+    const int n = static_cast<int>(x.size());
+    const float m = stats.mean;
+    const float level = set.level;
+    int removed = 0;
+
+    // 1. Steepness test, wave by wave between up-crossings of the band m +- 2.
+    float hi = m, lo = m;
+    const float up = m + 2.0f, down = m - 2.0f;
+    int last = 0;
+    int accepted = 0;
+    bool below = false;
+    for (int k = 0; k < n; ++k) {
+        const float v = x[static_cast<std::size_t>(k)];
+        if (isMissing(v))
+            continue;  // already removed: neither counted again nor a wave point
+        if (std::fabs(v - m) >= 1200.0f) {
+            x[static_cast<std::size_t>(k)] = kMissingValue;
+            ++removed;
+            continue;
+        }
+        hi = std::max(hi, v);
+        lo = std::min(lo, v);
+        if (v > up && below) {
+            const float t = static_cast<float>(k - last) * dt;
+            const float height = std::fabs(hi - lo) * 0.01f;
+            if (height <= (level / 28.0f) * set.steepness * t * t || accepted == 0) {
+                ++accepted;
+            } else {
+                for (int j = std::max(last - 1, 0); j <= k; ++j) {
+                    float& s = x[static_cast<std::size_t>(j)];
+                    if (!isMissing(s)) {
+                        s = kMissingValue;
+                        ++removed;
+                    }
+                }
+            }
+            hi = lo = v;
+            last = k;
+        }
+        if (v > up)
+            below = false;
+        if (v < down)
+            below = true;
+    }
+
+    // 2. Statistics of one sample per second.
+    const int q = secondStep(dt);
+    double sum = 0.0, sq = 0.0;
+    int count = 0;
+    for (int k = 0; k < n; k += q) {
+        const float v = x[static_cast<std::size_t>(k)];
+        if (isMissing(v))
+            continue;
+        sum += v;
+        sq += static_cast<double>(v) * v;
+        ++count;
+    }
+    const double divisor = count > 0 ? count : std::max(1, roundEvenInt(static_cast<double>(n) * dt));
+    const double mean1 = sum / divisor;
+    const float sd = static_cast<float>(std::sqrt(std::fabs(sq / divisor - mean1 * mean1)));
+    stats.mean = static_cast<float>(mean1);
+    float d = accepted > 0 ? static_cast<float>(count) / static_cast<float>(accepted) : 6.0f;
+    if (accepted == 0 || d < 1.0f || d > 25.0f)
+        d = 6.0f;
+
+    // 3. Jump limits.
+    float jump = (sd / d) * level * dt;
+    if (jump > 1200.0f)
+        jump = 1200.0f;
+    float back = (sd / d) * 6.0f * dt;
+    if (jump < 30.0f * dt) {
+        jump = 30.0f * dt;
+        back = 10.0f * dt;
+    }
+
+    // 4. Jump test.  A sample after a jump stays removed until the record
+    // comes back near the mean, the allowance growing with the gap length.
+    if (n >= 2 && !isMissing(x[0]) && !isMissing(x[1]) && std::fabs(x[0] - x[1]) > jump)
+        x[0] = kMissingValue;  // not counted
+    bool gap = isMissing(x[0]);
+    int g0 = 0;
+    for (int k = 0; k + 1 < n; ++k) {
+        const float cur = x[static_cast<std::size_t>(k)];
+        const float nxt = x[static_cast<std::size_t>(k + 1)];
+        if (isMissing(nxt)) {
+            const bool after = k + 2 < n && isMissing(x[static_cast<std::size_t>(k + 2)]);
+            if (after && !gap) {
+                gap = true;
+                g0 = k + 1;
+            }
+        } else if (isMissing(cur)) {
+            if (gap) {
+                const int steps = std::clamp(k - g0, 1, 6);
+                if (std::fabs(nxt - stats.mean) >= back * static_cast<float>(steps)) {
+                    x[static_cast<std::size_t>(k + 1)] = kMissingValue;
+                    ++removed;
+                } else {
+                    gap = false;
+                }
+            }
+        } else if (std::fabs(nxt - cur) > jump) {
+            gap = true;
+            g0 = k;
+            x[static_cast<std::size_t>(k + 1)] = kMissingValue;
+            ++removed;
+        }
+    }
+
+    if (diag) {
+        diag->removed = removed;
+        diag->accepted = accepted;
+        diag->d = d;
+        diag->sd = sd;
+        diag->jumpLimit = jump;
+        diag->returnLimit = back;
+    }
+    return removed;
+}
+
+int SpikeFilterPasses(std::span<float> x, float dt, const SpikeSettings& set, ChannelStats& stats)
+{
+    int total = 0;
+    for (int p = 0; p < set.passes; ++p) {
+        const int r = SpikeFilter(x, dt, set, stats);
+        total += r;
+        if (r == 0)
+            break;
+    }
+    stats.missing += total;
+    return total;
+}
+
+void RemoveTrend(std::span<float> x, float dt, ChannelStats& stats)
+{
+    const int n = static_cast<int>(x.size());
+    const double m = stats.mean;
+    const int q = secondStep(dt);
+
+    // Least squares on the one-per-second samples, numbered e = 1..M.
+    double s = 0.0, p = 0.0;
+    long long mCount = 0;
+    for (int k = 0; k < n; k += q) {
+        ++mCount;
+        const float v = x[static_cast<std::size_t>(k)];
+        const double y = isMissing(v) ? m : v;
+        s += y;
+        p += static_cast<double>(mCount) * y;
+    }
+    double a = m, b = 0.0;
+    if (mCount >= 2) {
+        const double mm = static_cast<double>(mCount);
+        const double m1 = mm * (mm + 1.0) / 2.0;
+        const double m2 = mm * (mm + 1.0) * (2.0 * mm + 1.0) / 6.0;
+        const double dd = mm * mm * (mm * mm - 1.0) / 12.0;
+        a = (s * m2 - p * m1) / dd;
+        b = (mm * p - s * m1) / dd;
+    } else if (mCount == 1) {
+        a = s;
+    }
+    // The fit numbers sample 0 as e = 1: the line at sample 0 is a + b, and b
+    // is the rise per q samples.  Express both per second from sample 0.
+    const double stepSeconds = static_cast<double>(q) * dt;
+    const double slope = stepSeconds > 0.0 ? b / stepSeconds : 0.0;
+    const double intercept = a + b;
+
+    int missing = 0;
+    bool ranged = false;
+    float mx = 0.0f, mn = 0.0f;
+    auto range = [&](float v) {
+        if (!ranged) {
+            mx = mn = v;
+            ranged = true;
+        } else {
+            mx = std::max(mx, v);
+            mn = std::min(mn, v);
+        }
+    };
+
+    if (n > 0) {
+        if (isMissing(x[0])) {
+            x[0] = 0.0f;
+            ++missing;
+        } else {
+            range(x[0]);
+            x[0] = static_cast<float>(x[0] - intercept);
+        }
+    }
+    bool inGap = false;
+    int g = 0;
+    for (int i = 1; i < n; ++i) {
+        float& v = x[static_cast<std::size_t>(i)];
+        if (isMissing(v)) {
+            ++missing;
+            if (!inGap) {
+                inGap = true;
+                g = i - 1;
+            }
+            continue;
+        }
+        range(v);
+        v = static_cast<float>(v - (slope * i * dt + intercept));
+        if (inGap) {
+            const float step = (v - x[static_cast<std::size_t>(g)]) / static_cast<float>(i - g);
+            for (int j = g + 1; j < i; ++j)
+                x[static_cast<std::size_t>(j)] = x[static_cast<std::size_t>(j - 1)] + step;
+            inGap = false;
+        }
+    }
+    if (inGap)
+        for (int j = g + 1; j < n; ++j)
+            x[static_cast<std::size_t>(j)] = 0.0f;
+
+    stats.trend.intercept = static_cast<float>(intercept);
+    stats.trend.slope = static_cast<float>(slope);
+    stats.trend.halfRange = ranged ? (mx - mn) / 2.0f : 0.0f;
+    stats.mean = static_cast<float>(intercept + slope * n * 0.5 * dt);
+    stats.missing = missing;
+}
+
+float shortPeriodLimit(std::string_view text)
+{
+    const double v = positiveOrZero(text);
+    return v > 0.0 ? static_cast<float>(v) : 0.00001f;
+}
+
+float longPeriodLimit(std::string_view text)
+{
+    const double v = positiveOrZero(text);
+    return v > 0.0 ? static_cast<float>(v) : 100000.0f;
+}
+
+Status LongPeriodFilter(std::span<float> x, float dt, float ts, float tl)
+{
+    const int n = static_cast<int>(x.size());
+    if (n < 2 || !(dt > 0.0f) || !(ts > 0.0f) || !(tl > 0.0f))
+        return Status::DataFormat;
+    const int n0 = fftLengthAbove(n);
+    std::vector<float> re(static_cast<std::size_t>(n0), 0.0f);
+    std::vector<float> im(static_cast<std::size_t>(n0), 0.0f);
+    fillHeld(x, re);
+    if (Fft(n0, -1, re, im) != Status::Ok)
+        return Status::DataFormat;
+
+    // Bins are 1-based here as in the usual formulation: bin j holds
+    // frequency (j - 1) / (N0 dt), bin N0 - j + 2 its negative.
+    const double span = static_cast<double>(n0) * dt;
+    const long long k1 = std::clamp<long long>(roundEven(span / tl + 0.0001), 0, n0);
+    const long long k2 = std::clamp<long long>(roundEven(span / ts + 2.0001), 0, static_cast<long long>(n0) + 2);
+    auto clear = [&](long long from, long long to) {  // 1-based, inclusive
+        from = std::max<long long>(from, 1);
+        to = std::min<long long>(to, n0);
+        for (long long j = from; j <= to; ++j) {
+            re[static_cast<std::size_t>(j - 1)] = 0.0f;
+            im[static_cast<std::size_t>(j - 1)] = 0.0f;
+        }
+    };
+    if (k1 >= 1) {
+        clear(1, k1);
+        clear(n0 - k1 + 2, n0);
+    }
+    clear(k2, n0 - k2 + 2);
+
+    if (Fft(n0, 1, re, im) != Status::Ok)
+        return Status::DataFormat;
+    std::copy_n(re.begin(), n, x.begin());
+
+    // Edge hold: the filter rings at the ends of the record.
+    const int e = std::max(0, roundEvenInt(2.5 / dt - 1.0));
+    if (e < n)
+        for (int i = 0; i < e; ++i)
+            x[static_cast<std::size_t>(i)] = x[static_cast<std::size_t>(e)];
+    const int tail = n - e - 2;
+    if (tail >= 0)
+        for (int i = n - e - 1; i < n; ++i)
+            x[static_cast<std::size_t>(i)] = x[static_cast<std::size_t>(tail)];
+    return Status::Ok;
+}
+
+void WriteBackCounts(std::span<const float> x, float factor, std::span<std::int16_t> raw)
+{
+    if (factor == 0.0f || !std::isfinite(factor))
+        return;
+    const std::size_t n = std::min(x.size(), raw.size());
+    for (std::size_t i = 0; i < n; ++i)
+        raw[i] = isMissing(x[i]) ? kMissingSample
+                                 : saturateCount(static_cast<double>(x[i]) / static_cast<double>(factor));
+}
+
+ConditioningReport ConditionRecord(std::vector<RecordChannel>& channels, float dt, std::uint8_t measureCondition,
+                                   const ConditioningSettings& set, bool spikeFilterWanted)
+{
+    ConditioningReport report;
+    report.spikesRemoved.assign(channels.size(), 0);
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        RecordChannel& ch = channels[c];
+        const std::size_t n = std::min(ch.raw.size(), ch.x.size());
+        std::span<float> x = ch.x.first(n);
+        const int ci = static_cast<int>(c);
+        CalibrateChannel(ch.raw.first(n), ch.factor, negateChannel(ch.kind, measureCondition, set.currentTransform),
+                         x, ch.stats);
+        if (spikeFilterWanted && !channelInMask(set.spike.excludeMask, ci))
+            report.spikesRemoved[c] = SpikeFilterPasses(x, dt, set.spike, ch.stats);
+        if (channelInMask(set.trendMask, ci))
+            RemoveTrend(x, dt, ch.stats);
+    }
+    return report;
+}
+
+Status ApplyLongPeriodFilter(std::vector<RecordChannel>& channels, float dt, const ConditioningSettings& set,
+                             const LongPeriodRequest& req)
+{
+    if (req.filterOn) {
+        if (!(dt > 0.0f) || !(req.ts > 0.0f) || !(req.tl > 0.0f))
+            return Status::DataFormat;
+        std::vector<int> done;
+        for (int c : req.channels) {
+            if (c < 0 || c >= static_cast<int>(channels.size()))
+                continue;
+            if (std::find(done.begin(), done.end(), c) != done.end())
+                continue;  // a channel shown in two slots is filtered once
+            done.push_back(c);
+            RecordChannel& ch = channels[static_cast<std::size_t>(c)];
+            const std::size_t n = std::min(ch.raw.size(), ch.x.size());
+            if (n < 2)
+                continue;
+            const Status st = LongPeriodFilter(ch.x.first(n), dt, req.ts, req.tl);
+            if (st != Status::Ok)
+                return st;
+        }
+    }
+    if (!req.filterOn && !req.writeBack)
+        return Status::Ok;
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        RecordChannel& ch = channels[c];
+        const std::size_t n = std::min(ch.raw.size(), ch.x.size());
+        if (channelInMask(set.trendAfterFilterMask, static_cast<int>(c)))
+            RemoveTrend(ch.x.first(n), dt, ch.stats);
+        WriteBackCounts(ch.x.first(n), ch.factor, ch.raw.first(n));
+    }
+    return Status::Ok;
+}
+
+}  // namespace varenta
