@@ -363,6 +363,20 @@ std::string rightAlign(std::string_view text, std::size_t width)
     // files do: ASCII and half-width katakana one, other characters two.
     // A double-byte character that would straddle the left edge is left
     // out and a blank takes its place.
+    bool ascii = true;
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        if (text.size() >= width)
+            return std::string(text.substr(text.size() - width));
+        std::string out(width - text.size(), ' ');
+        out += text;
+        return out;
+    }
     std::string kept = keepRightCodePageWidth(text, width);
     const std::size_t w = codePageWidth(kept);
     if (w < width)

@@ -9,12 +9,16 @@
 namespace varenta {
 
 // Reads every line; a final line without a line end is kept.  A final empty
-// line after the last line end is not reported.
+// line after the last line end is not reported.  A file that starts with the
+// UTF-8 byte-order mark (saved by a Unicode editor) is taken as UTF-8.
+// NotFound when the file is missing, Io when it cannot be read.
 Status readTextLines(const std::string& path, std::vector<std::string>& lines);
 
 // Writes the lines joined by CR LF.  finalNewline: whether the last line
 // also ends with CR LF.  The file is written to a temporary name beside it,
 // flushed and renamed over the target, so a crash never leaves a torn file.
+// The file keeps its permissions; a symbolic link is written through.  On
+// failure (Io) the target is unchanged and no temporary file remains.
 Status writeTextLines(const std::string& path, const std::vector<std::string>& lines, bool finalNewline = true);
 
 // Whole-file helpers for byte content (no conversion).
