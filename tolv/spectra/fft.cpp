@@ -37,21 +37,22 @@ std::unique_ptr<FftPlan> makePlan(int n)
     p->sinInv.reserve(static_cast<std::size_t>(n));
 
     // Angle step of the first stage; it doubles after every stage.  Within a
-    // stage the angle of butterfly j is accumulated in single precision.
+    // stage the angle of butterfly j is (j - 1) x step, one single-precision
+    // product (a running sum of the step drifts by more than 1e-5 relative
+    // at 4096 points).
     float c = static_cast<float>(6.283185 / n);
     int span = n;
     for (int s = 0; s < p->stages; ++s) {
         const int span2 = span;
         span = span2 / 2;
         p->stageOffset.push_back(static_cast<int>(p->cosv.size()));
-        float a = 0.0f;
         for (int j = 0; j < span; ++j) {
+            const float a = static_cast<float>(j) * c;
             const float cs = static_cast<float>(std::cos(static_cast<double>(a)));
             const float sn = static_cast<float>(std::sin(static_cast<double>(a)));
             p->cosv.push_back(cs);
             p->sinFwd.push_back(-sn);
             p->sinInv.push_back(sn);
-            a += c;
         }
         c = 2.0f * c;
     }

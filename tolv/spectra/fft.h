@@ -18,8 +18,8 @@ namespace varenta {
 // so that -1 followed by +1 returns the input.  Per stage the butterflies
 // are  dr = re[i]-re[l], di = im[i]-im[l]; re[i] += re[l]; im[i] += im[l];
 // re[l] = cs*dr + sn*di; im[l] = cs*di - sn*dr  with the angle of the j-th
-// butterfly of a stage accumulated in single precision from the step
-// 6.283185 / span2, sn = -sin for direction -1 and +sin for +1; then the
+// butterfly of a stage (j - 1) times the step 6.283185 / span2 in single
+// precision, sn = -sin for direction -1 and +sin for +1; then the
 // classic bit-reversal swap loop, and for direction -1 the division by N.
 // The twiddles and swap pairs of each N are cached per thread.
 //

@@ -118,7 +118,12 @@ Status PowerSpectrumCompute(std::span<const float> samples, int channel, const S
         return Status::DataFormat;
 
     const float df = 1.0f / (static_cast<float>(n - 1) * dt);
-    const float scale = static_cast<float>(n) * 2.0f * dt;
+    // Density per Hz: |X|^2 N 2 dt for a record that fills the transform.
+    // A record padded with zeros holds only `used` of the N points, so the
+    // density is raised by N / used; the variance of the record then equals
+    // the area under its spectrum, whatever the padding.
+    const float scale = static_cast<float>(n) * 2.0f * dt *
+                        (used > 0 ? static_cast<float>(n) / static_cast<float>(used) : 1.0f);
     const float limit = set.factorLimit;
     out.density.resize(static_cast<std::size_t>(half));
     out.frequency.resize(static_cast<std::size_t>(half));
