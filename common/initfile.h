@@ -48,6 +48,7 @@ public:
     // Program folder + "/tolv" + suffix.
     std::string programFile(const std::string& suffix) const;
     const std::string& folder() const { return folder_; }
+    const StartOptions& start() const { return start_; }
 
     // The initialization file for a data file path (possibly empty):
     // command-line field 2 when longer than 4 characters; else, with start
