@@ -79,7 +79,9 @@ void MeasurementHeader::derive(const HeaderDecodeOptions& opt)
         intervalTenths = static_cast<float>(10.0 * *opt.intervalSeconds);
     const double perChannel = 600.0 / intervalTenths * durationMinutes;
     totalSamples = static_cast<int>(roundEven(perChannel * channelCount));
-    samplesPerChannel = channelCount > 0 ? totalSamples / channelCount : 0;
+    // rounded to nearest like every derived integer (differs from truncation
+    // only for sample intervals set through the settings)
+    samplesPerChannel = channelCount > 0 ? static_cast<int>(roundEven(static_cast<double>(totalSamples) / channelCount)) : 0;
     fftLength = fftLengthFor(samplesPerChannel);
     sectorsPerMeasurement = sectorsFor(totalSamples, packetKind());
     makeDateTimeTexts();
@@ -177,6 +179,17 @@ std::optional<MeasurementHeader> readValidHeader(const std::uint8_t* sector, con
     if (!headerCheckFields(h))
         return std::nullopt;
     return h;
+}
+
+Status readHeader(const std::uint8_t* data, std::size_t size, MeasurementHeader& out, const HeaderDecodeOptions& opt)
+{
+    if (data == nullptr || size < kSectorSize)
+        return Status::DataFormat;
+    std::optional<MeasurementHeader> h = readValidHeader(data, opt);
+    if (!h)
+        return Status::DataFormat;
+    out = std::move(*h);
+    return Status::Ok;
 }
 
 void encodeHeader(const HeaderFields& f, std::uint8_t* p)

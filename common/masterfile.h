@@ -152,6 +152,12 @@ MeasurementHeader decodeHeader(const std::uint8_t* sector, const HeaderDecodeOpt
 // Full check and decode: nullopt when the sector is not a valid header.
 std::optional<MeasurementHeader> readValidHeader(const std::uint8_t* sector, const HeaderDecodeOptions& opt = {});
 
+// The same for the start of a buffer of `size` bytes: DataFormat when fewer
+// than 512 bytes are there or the sector is not a valid header (check (1)
+// and (2)); out is left unchanged then.
+Status readHeader(const std::uint8_t* data, std::size_t size, MeasurementHeader& out,
+                  const HeaderDecodeOptions& opt = {});
+
 // Derived quantities on their own (used by decode and by writers).
 int intervalTenthsForCode(int code);
 int sectorsFor(int totalSamples, int packetKind);

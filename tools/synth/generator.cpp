@@ -1,0 +1,753 @@
+#include "tools/synth/generator.h"
+
+#include "common/numeric.h"
+#include "common/textfile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <numeric>
+
+namespace varenta::synth {
+
+namespace {
+
+constexpr std::uint64_t kStreamWaves = 1;
+constexpr std::uint64_t kStreamFaults = 2;
+constexpr std::uint64_t kStreamSensors = 3;
+constexpr std::uint64_t kStreamGaps = 4;
+
+double degToRad(double d) { return d * kPi / 180.0; }
+
+double wrapDegrees(double d)
+{
+    d = std::fmod(d, 360.0);
+    return d < 0.0 ? d + 360.0 : d;
+}
+
+// Seconds since 1 Jan 2000 00:00 of a date and time: the time origin of the
+// tide and of the daily temperature cycle.
+double secondsSince2000(const DateTime& t)
+{
+    const long long days = daysFromCivil(t.year, t.month, t.day) - daysFromCivil(2000, 1, 1);
+    return static_cast<double>(days) * 86400.0 + t.hour * 3600.0 + t.minute * 60.0 + t.second;
+}
+
+double tideAt(const SeaState& sea, double tAbs)
+{
+    if (sea.tideAmplitude == 0.0 || !(sea.tidePeriodHours > 0.0))
+        return 0.0;
+    return sea.tideAmplitude * std::cos(kTwoPi * tAbs / (sea.tidePeriodHours * 3600.0) - degToRad(sea.tidePhase));
+}
+
+// Tidal current factor: +1 at the fastest flood (rising tide), -1 at ebb.
+double tidalFlowAt(const SeaState& sea, double tAbs)
+{
+    if (!(sea.tidePeriodHours > 0.0))
+        return 0.0;
+    return -std::sin(kTwoPi * tAbs / (sea.tidePeriodHours * 3600.0) - degToRad(sea.tidePhase));
+}
+
+double temperatureAt(const SeaState& sea, double tAbs)
+{
+    const double day = std::fmod(tAbs, 86400.0) / 3600.0;  // hour of day
+    return sea.waterTemperature + 0.5 * sea.temperatureDailyRange * std::cos(kTwoPi * (day - 15.0) / 24.0);
+}
+
+int tenthsOf(const GeneratorOptions& o) { return intervalTenthsForCode(o.plan.intervalCode); }
+
+int samplesPerChannelOf(const GeneratorOptions& o) { return 600 / tenthsOf(o) * o.plan.durationMinutes; }
+
+SynthesisSettings synthesisFor(const GeneratorOptions& o)
+{
+    SynthesisSettings s = o.synthesis;
+    if (o.fidelity == Fidelity::Cheap) {
+        s.components = std::min(s.components, 8);
+        s.randomAmplitudes = false;
+    } else if (o.fidelity == Fidelity::Constant) {
+        s.components = 0;
+    }
+    return s;
+}
+
+// Circular mean of directions (degrees) with weights.
+double circularMean(const std::vector<double>& deg, const std::vector<double>& w)
+{
+    double s = 0.0, c = 0.0;
+    for (std::size_t i = 0; i < deg.size(); ++i) {
+        s += w[i] * std::sin(degToRad(deg[i]));
+        c += w[i] * std::cos(degToRad(deg[i]));
+    }
+    if (s == 0.0 && c == 0.0)
+        return 0.0;
+    return wrapDegrees(std::atan2(s, c) * 180.0 / kPi);
+}
+
+void zeroCrossingStatistics(const std::vector<double>& eta, double dt, BurstStatistics& st)
+{
+    const std::size_t n = eta.size();
+    if (n < 3)
+        return;
+    const double mean = std::accumulate(eta.begin(), eta.end(), 0.0) / static_cast<double>(n);
+    struct Wave {
+        double h, t;
+    };
+    std::vector<Wave> waves;
+    double lastCross = -1.0;
+    double hi = -1e300, lo = 1e300;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        const double a = eta[i] - mean, b = eta[i + 1] - mean;
+        hi = std::max(hi, a);
+        lo = std::min(lo, a);
+        if (a < 0.0 && b >= 0.0) {
+            const double tc = (static_cast<double>(i) + (-a) / (b - a)) * dt;
+            if (lastCross >= 0.0)
+                waves.push_back({hi - lo, tc - lastCross});
+            lastCross = tc;
+            hi = -1e300;
+            lo = 1e300;
+        }
+    }
+    st.waves = static_cast<int>(waves.size());
+    if (waves.empty())
+        return;
+    double hs = 0.0, ts = 0.0;
+    for (const Wave& w : waves) {
+        hs += w.h;
+        ts += w.t;
+    }
+    st.hmean = hs / static_cast<double>(waves.size());
+    st.tmean = ts / static_cast<double>(waves.size());
+    std::stable_sort(waves.begin(), waves.end(), [](const Wave& x, const Wave& y) { return x.h > y.h; });
+    st.hmax = waves[0].h;
+    st.tHmax = waves[0].t;
+    auto topMean = [&](std::size_t count, double& h, double& t) {
+        count = std::max<std::size_t>(1, std::min(count, waves.size()));
+        double sh = 0.0, stt = 0.0;
+        for (std::size_t i = 0; i < count; ++i) {
+            sh += waves[i].h;
+            stt += waves[i].t;
+        }
+        h = sh / static_cast<double>(count);
+        t = stt / static_cast<double>(count);
+    };
+    topMean(waves.size() / 10, st.h10, st.t10);
+    topMean(waves.size() / 3, st.h3, st.t3);
+}
+
+double variance(const std::vector<double>& x)
+{
+    if (x.size() < 2)
+        return 0.0;
+    const double m = std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
+    double s = 0.0;
+    for (double v : x)
+        s += (v - m) * (v - m);
+    return s / static_cast<double>(x.size());
+}
+
+double meanOf(const std::vector<double>& x)
+{
+    return x.empty() ? 0.0 : std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
+}
+
+void spectralStatistics(const std::vector<WaveComponent>& comps, BurstStatistics& st)
+{
+    if (comps.empty())
+        return;
+    const double m0 = spectralMoment(comps, 0), m1 = spectralMoment(comps, 1), m2 = spectralMoment(comps, 2);
+    st.tm01 = m1 > 0.0 ? m0 / m1 : 0.0;
+    st.tm02 = m2 > 0.0 ? std::sqrt(m0 / m2) : 0.0;
+    // Peak period: the energy-weighted mean frequency of the most energetic
+    // of 16 equal bands over the component range.
+    double fmin = comps.front().frequency, fmax = fmin;
+    for (const WaveComponent& c : comps) {
+        fmin = std::min(fmin, c.frequency);
+        fmax = std::max(fmax, c.frequency);
+    }
+    constexpr int bands = 16;
+    std::array<double, bands> e{}, ef{};
+    const double width = (fmax - fmin) / bands;
+    for (const WaveComponent& c : comps) {
+        int b = width > 0.0 ? static_cast<int>((c.frequency - fmin) / width) : 0;
+        b = std::clamp(b, 0, bands - 1);
+        const double en = 0.5 * c.amplitude * c.amplitude;
+        e[static_cast<std::size_t>(b)] += en;
+        ef[static_cast<std::size_t>(b)] += en * c.frequency;
+    }
+    const std::size_t best = static_cast<std::size_t>(std::max_element(e.begin(), e.end()) - e.begin());
+    st.peakPeriod = e[best] > 0.0 && ef[best] > 0.0 ? e[best] / ef[best] : 0.0;
+    std::vector<double> dirs, w;
+    for (const WaveComponent& c : comps) {
+        dirs.push_back(c.direction);
+        w.push_back(c.amplitude * c.amplitude);
+    }
+    st.meanDirection = circularMean(dirs, w);
+}
+
+std::uint64_t sectorsOfPlan(const GeneratorOptions& o)
+{
+    if (o.faults.allResultsOnly)
+        return 1;
+    const int total = samplesPerChannelOf(o) * static_cast<int>(o.plan.channels.size());
+    return static_cast<std::uint64_t>(sectorsFor(total, kPacketKindHeader));
+}
+
+}  // namespace
+
+bool isSupportedChannel(int c)
+{
+    return (c >= code::pressure && c <= code::windY) || c == code::pressure2 || (c >= code::array0 && c <= code::array3);
+}
+
+ChannelFactors ChannelFactors::defaults()
+{
+    ChannelFactors f;
+    f.factor = {
+        {code::pressure, 0.1}, {code::currentX, 0.1}, {code::currentY, 0.1}, {code::level, 0.1},
+        {code::compass, 0.1},  {code::temperature, 0.01}, {code::windX, 0.01}, {code::windY, 0.01},
+        {code::pressure2, 0.1}, {48, 0.1}, {49, 0.1}, {50, 0.1}, {51, 0.1},
+    };
+    return f;
+}
+
+ChannelFactors ChannelFactors::fromTable(const ChannelTable& table)
+{
+    ChannelFactors f = defaults();
+    for (int c = 0; c <= table.highestCode(); ++c) {
+        const ChannelDef& d = table.def(c);
+        if (d.defined && d.factor != 0.0)
+            f.factor[c] = d.factor;
+    }
+    return f;
+}
+
+double ChannelFactors::of(int c) const
+{
+    const auto it = factor.find(c);
+    return it == factor.end() ? 1.0 : it->second;
+}
+
+const char* channelUnit(int c)
+{
+    switch (c) {
+    case code::pressure:
+    case code::pressure2:
+    case code::level: return "cm";
+    case code::currentX:
+    case code::currentY: return "cm/s";
+    case code::compass: return "deg";
+    case code::temperature: return "degC";
+    case code::windX:
+    case code::windY: return "m/s";
+    default: return (c >= code::array0 && c <= code::array3) ? "cm" : "";
+    }
+}
+
+HeaderFields BurstPlan::defaultHeaderTemplate()
+{
+    HeaderFields f;
+    f.cpuVoltage = 33;       // 3.3 V
+    f.measureVoltage = 120;  // 12.0 V
+    f.programNumber = 1;
+    // The logger's own processing settings (extended block).
+    f.ext128 = 50;    // gauge height 0.50 m (value / 100), set from the sea state
+    f.ext130 = 0;     // main wave direction range start
+    f.ext132 = 360;   // ... end
+    f.ext134 = 0;     // declination
+    f.ext135 = 12;    // conversion factor limit
+    f.ext136 = 30;    // spike filter level
+    f.ext137 = 3;     // spike filter passes
+    f.ext138 = 10;    // 0.10 m: lowest height for directions
+    f.ext139 = 0;
+    f.ext140 = 10000; // pressure-head divisor 1.0 (value / 10000), set from the sea state
+    f.ext142 = 0;
+    f.ext143 = 0;
+    f.processingFlags = 0;
+    return f;
+}
+
+Status validateOptions(const GeneratorOptions& o, std::string* message)
+{
+    auto refuse = [&](const std::string& why) {
+        if (message)
+            *message = why;
+        return Status::Refused;
+    };
+    const BurstPlan& p = o.plan;
+    const SeaState& s = o.sea;
+    if (p.bursts < 0)
+        return refuse("the number of bursts is negative");
+    if (p.durationMinutes < 1 || p.durationMinutes > 60)
+        return refuse("the burst duration must be 1 to 60 minutes");
+    if (p.intervalMinutes < 1 || p.intervalMinutes > 255)
+        return refuse("the interval must be 1 to 255 minutes");
+    if (p.intervalCode < 0 || p.intervalCode > 3)
+        return refuse("the sample interval code must be 0 to 3");
+    if (p.channels.empty() || p.channels.size() > static_cast<std::size_t>(kMaxChannels))
+        return refuse("a burst needs 1 to 9 channels");
+    for (int c : p.channels) {
+        if (!isSupportedChannel(c))
+            return refuse("channel code " + std::to_string(c) + " cannot be generated");
+        if (!(std::fabs(o.factors.of(c)) > 0.0) || !std::isfinite(o.factors.of(c)))
+            return refuse("channel code " + std::to_string(c) + " has no usable factor");
+    }
+    if (p.machineNumber < 0 || p.machineNumber > 255 || p.modelCode < 0 || p.modelCode > 255)
+        return refuse("machine number and model code must be 0 to 255");
+    if (p.firstMeasurementNumber < 1)
+        return refuse("measurement numbers start at 1");
+    if (p.start.month < 1 || p.start.month > 12 || p.start.day < 1 ||
+        p.start.day > daysInMonth(p.start.year, p.start.month) || p.start.hour < 0 || p.start.hour > 23 ||
+        p.start.minute < 0 || p.start.minute > 59 || p.start.second < 0 || p.start.second > 59 || p.start.year < 1900)
+        return refuse("the start date or time is not valid");
+    const std::uint64_t last = static_cast<std::uint64_t>(p.firstMeasurementNumber) + static_cast<std::uint64_t>(std::max(p.bursts, 1)) - 1;
+    if (last > 0xFFFFFFFFull || (last - 1) * sectorsOfPlan(o) > 0xFFFFFFFFull)
+        return refuse("the measurement numbers do not fit the recording addresses");
+    if (!(s.depth > 0.0) || !std::isfinite(s.depth))
+        return refuse("the water depth must be positive");
+    if (s.hm0 < 0.0 || !std::isfinite(s.hm0))
+        return refuse("the wave height must not be negative");
+    if (s.hm0 > 0.0 && !(s.tp > 0.0))
+        return refuse("the peak period must be positive");
+    if (!(s.gamma > 0.0) || s.spreadingS < 0.0)
+        return refuse("peak enhancement must be positive and spreading not negative");
+    for (double h : {s.gaugeHeight, s.currentMeterHeight, s.levelSensorHeight})
+        if (h < 0.0 || h >= s.depth - std::fabs(s.tideAmplitude))
+            return refuse("sensor heights must lie between the bed and the lowest water level");
+    if (o.fidelity == Fidelity::Full && o.synthesis.components < 1)
+        return refuse("at least one wave component is needed");
+    if (o.faults.missingFraction < 0.0 || o.faults.missingFraction > 1.0 || o.faults.gapFraction < 0.0 ||
+        o.faults.gapFraction > 1.0 || o.faults.spikesPerBurst < 0 || o.faults.noiseCounts < 0.0)
+        return refuse("fault rates out of range");
+    if (o.extension.size() < 2 || o.extension[0] != '.')
+        return refuse("the extension must start with a dot");
+    return Status::Ok;
+}
+
+std::uint32_t measurementNumberOfSlot(const GeneratorOptions& o, int slot)
+{
+    return o.plan.firstMeasurementNumber + static_cast<std::uint32_t>(slot);
+}
+
+bool isRecorded(const GeneratorOptions& o, std::uint32_t m)
+{
+    if (m < o.plan.firstMeasurementNumber)
+        return false;
+    if (static_cast<std::uint64_t>(m) >= static_cast<std::uint64_t>(o.plan.firstMeasurementNumber) + static_cast<std::uint64_t>(std::max(o.plan.bursts, 0)))
+        return false;
+    if (o.faults.gaps.count(m))
+        return false;
+    if (o.faults.gapFraction > 0.0) {
+        Random r(mixSeed(o.seed, kStreamGaps, m));
+        if (r.uniform() < o.faults.gapFraction)
+            return false;
+    }
+    return true;
+}
+
+bool isResultsOnly(const GeneratorOptions& o, std::uint32_t m)
+{
+    return o.faults.allResultsOnly || o.faults.resultsOnly.count(m) > 0;
+}
+
+int sectorsPerMeasurement(const GeneratorOptions& o) { return static_cast<int>(sectorsOfPlan(o)); }
+
+HeaderFields headerFor(const GeneratorOptions& o, std::uint32_t m)
+{
+    const BurstPlan& p = o.plan;
+    HeaderFields f = p.header;
+    const long long slot = static_cast<long long>(m) - static_cast<long long>(p.firstMeasurementNumber);
+    const DateTime t = addMinutes(p.start, slot * p.intervalMinutes);
+    const bool resultsOnly = isResultsOnly(o, m);
+    f.machineNumber = p.machineNumber;
+    f.modelCode = p.modelCode;
+    f.packetInfo = resultsOnly ? 0xC6 : 0x83;
+    const std::uint64_t spm = sectorsOfPlan(o);
+    f.recordAddress = static_cast<std::uint32_t>((static_cast<std::uint64_t>(m) - 1) * spm);
+    f.second = t.second;
+    f.minute = t.minute;
+    f.hour = t.hour;
+    f.day = t.day;
+    f.month = t.month;
+    f.year = t.year % 100;
+    f.durationMinutes = p.durationMinutes;
+    f.intervalMinutes = p.intervalMinutes;
+    f.measureCondition = (p.header.measureCondition & ~3) | (p.intervalCode & 3);
+    f.measurementNumber = m;
+    const double card = static_cast<double>(std::max(p.cardMegabytes, 1)) * 1048576.0;
+    const double used = static_cast<double>(static_cast<std::uint64_t>(m) * spm) * 512.0;
+    f.sdUsage = static_cast<int>(std::min(10000.0, std::floor(used / card * 10000.0)));
+    f.channelSlots.fill(0);
+    for (std::size_t i = 0; i < p.channels.size() && i < f.channelSlots.size(); ++i)
+        f.channelSlots[i] = 0x80 | (p.channels[i] & 0x3F);
+    // Means from the sea state (independent of the random samples).
+    const double tMid = secondsSince2000(t) + p.durationMinutes * 30.0;
+    f.meanBearing = static_cast<int>(roundEven(wrapDegrees(o.sea.heading))) % 360;
+    const double tf = o.factors.of(code::temperature);
+    f.meanWaterTemperature = static_cast<int>(saturateCount(temperatureAt(o.sea, tMid) / (tf != 0.0 ? tf : 0.01)));
+    f.ext128 = static_cast<int>(roundEven(o.sea.gaugeHeight * 100.0)) & 0xFFFF;
+    f.ext140 = static_cast<int>(roundEven(o.sea.headScale * 10000.0)) & 0xFFFF;
+    return f;
+}
+
+std::vector<std::int16_t> Burst::interleaved() const
+{
+    std::vector<std::int16_t> out;
+    const std::size_t c = counts.size();
+    out.resize(c * static_cast<std::size_t>(samplesPerChannel));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(samplesPerChannel); ++i)
+        for (std::size_t k = 0; k < c; ++k)
+            out[i * c + k] = counts[k][i];
+    return out;
+}
+
+Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
+{
+    const BurstPlan& p = o.plan;
+    const SeaState& sea = o.sea;
+    Burst b;
+    b.measurementNumber = m;
+    b.slot = static_cast<int>(static_cast<long long>(m) - static_cast<long long>(p.firstMeasurementNumber));
+    b.resultsOnly = isResultsOnly(o, m);
+    b.header = headerFor(o, m);
+    b.start = addMinutes(p.start, static_cast<long long>(b.slot) * p.intervalMinutes);
+    b.dt = tenthsOf(o) / 10.0;
+    const int n = samplesPerChannelOf(o);
+    b.samplesPerChannel = n;
+    b.channels = p.channels;
+
+    const double t0 = secondsSince2000(b.start);
+    const double duration = n * b.dt;
+    const double burstDepth = sea.depth + tideAt(sea, t0 + 0.5 * duration);
+
+    Random waves(mixSeed(o.seed, kStreamWaves, m));
+    b.components = makeComponents(sea, synthesisFor(o), burstDepth, 0.5 / b.dt, waves);
+    const WaveField field = sampleWaveField(b.components, n, b.dt);
+    b.elevation = field.eta;
+
+    // Slowly varying parts at each sample.
+    std::vector<double> tide(static_cast<std::size_t>(n)), flow(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        tide[static_cast<std::size_t>(i)] = tideAt(sea, t0 + i * b.dt);
+        flow[static_cast<std::size_t>(i)] = tidalFlowAt(sea, t0 + i * b.dt);
+    }
+    const double cdir = degToRad(sea.currentDirection);
+    const double psi = degToRad(sea.heading);
+    // Instrument axes in (east, north): Y along the heading, X 90 degrees to its right.
+    const double xE = std::cos(psi), xN = -std::sin(psi), yE = std::sin(psi), yN = std::cos(psi);
+    std::vector<double> curE(static_cast<std::size_t>(n)), curN(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < curE.size(); ++i) {
+        const double speed = sea.currentSpeed + sea.tidalCurrent * flow[i];
+        curE[i] = speed * std::sin(cdir) + field.east[i];
+        curN[i] = speed * std::cos(cdir) + field.north[i];
+    }
+
+    Random sensors(mixSeed(o.seed, kStreamSensors, m));
+    const std::size_t nc = p.channels.size();
+    b.physical.assign(nc, std::vector<double>(static_cast<std::size_t>(n), 0.0));
+    std::vector<double> windE, windN;
+    for (std::size_t ch = 0; ch < nc; ++ch) {
+        const int c = p.channels[ch];
+        std::vector<double>& v = b.physical[ch];
+        if (c == code::pressure || c == code::pressure2) {
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = 100.0 * sea.headScale * (sea.depth + tide[i] - sea.gaugeHeight + field.pressure[i]);
+        } else if (c >= code::array0 && c <= code::array3) {
+            const int a = c - code::array0;
+            const std::vector<double> pa = samplePressureAt(b.components, n, b.dt, sea.arrayEast[a], sea.arrayNorth[a]);
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = 100.0 * sea.headScale * (sea.depth + tide[i] - sea.gaugeHeight + pa[i]);
+        } else if (c == code::level) {
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = 100.0 * (sea.depth + tide[i] + field.eta[i] - sea.levelSensorHeight);
+        } else if (c == code::currentX) {
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = 100.0 * (curE[i] * xE + curN[i] * xN);
+        } else if (c == code::currentY) {
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = 100.0 * (curE[i] * yE + curN[i] * yN);
+        } else if (c == code::compass) {
+            const bool wobble = o.fidelity != Fidelity::Constant;
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = wrapDegrees(sea.heading + (wobble ? 0.3 * sensors.normal() : 0.0));
+        } else if (c == code::temperature) {
+            const bool wobble = o.fidelity != Fidelity::Constant;
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = temperatureAt(sea, t0 + static_cast<double>(i) * b.dt) + (wobble ? 0.005 * sensors.normal() : 0.0);
+        } else if (c == code::windX || c == code::windY) {
+            if (windE.empty()) {
+                // Mean wind plus gusts: a first-order autoregressive process
+                // with a 10 s correlation time in each component.
+                const double toward = degToRad(sea.windDirection + 180.0);
+                const double mE = sea.windSpeed * std::sin(toward), mN = sea.windSpeed * std::cos(toward);
+                const double sigma = o.fidelity == Fidelity::Constant ? 0.0 : sea.gustiness * sea.windSpeed;
+                const double rho = std::exp(-b.dt / 10.0);
+                const double innov = sigma * std::sqrt(1.0 - rho * rho);
+                windE.resize(static_cast<std::size_t>(n));
+                windN.resize(static_cast<std::size_t>(n));
+                double ge = sigma * sensors.normal(), gn = sigma * sensors.normal();
+                for (std::size_t i = 0; i < windE.size(); ++i) {
+                    windE[i] = mE + ge;
+                    windN[i] = mN + gn;
+                    ge = rho * ge + innov * sensors.normal();
+                    gn = rho * gn + innov * sensors.normal();
+                }
+            }
+            v = c == code::windX ? windE : windN;  // earth axes: X east, Y north
+        }
+    }
+
+    // Quantise, then inject faults.
+    Random faults(mixSeed(o.seed, kStreamFaults, m));
+    b.counts.assign(nc, std::vector<std::int16_t>(static_cast<std::size_t>(n), 0));
+    for (std::size_t ch = 0; ch < nc; ++ch) {
+        const double f = o.factors.of(p.channels[ch]);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+            double cnt = b.physical[ch][i] / f;
+            if (o.faults.noiseCounts > 0.0)
+                cnt += o.faults.noiseCounts * faults.normal();
+            b.counts[ch][i] = saturateCount(cnt);
+        }
+    }
+    if (o.faults.missingFraction > 0.0) {
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+            for (std::size_t ch = 0; ch < nc; ++ch)
+                if (faults.uniform() < o.faults.missingFraction) {
+                    b.counts[ch][i] = kMissingSample;
+                    b.missing.emplace_back(static_cast<int>(ch), static_cast<int>(i));
+                }
+    }
+    if (o.faults.spikesPerBurst > 0 && n > 0) {
+        for (std::size_t ch = 0; ch < nc; ++ch) {
+            for (int s = 0; s < o.faults.spikesPerBurst; ++s) {
+                const std::size_t i = static_cast<std::size_t>(faults.below(static_cast<std::uint64_t>(n)));
+                const double sign = faults.uniform() < 0.5 ? -1.0 : 1.0;
+                if (b.counts[ch][i] == kMissingSample)
+                    continue;
+                b.counts[ch][i] = saturateCount(b.counts[ch][i] + sign * o.faults.spikeSize);
+                b.spikes.emplace_back(static_cast<int>(ch), static_cast<int>(i));
+            }
+        }
+    }
+
+    // Statistics and the results record.
+    BurstStatistics& st = b.stats;
+    st.hm0 = 4.0 * std::sqrt(variance(b.elevation));
+    zeroCrossingStatistics(b.elevation, b.dt, st);
+    spectralStatistics(b.components, st);
+    st.depth = sea.depth + meanOf(tide);
+    const double mE = meanOf(curE), mN = meanOf(curN);
+    st.currentSpeed = 100.0 * std::hypot(mE, mN);
+    st.currentDirection = st.currentSpeed > 0.0 ? wrapDegrees(std::atan2(mE, mN) * 180.0 / kPi) : 0.0;
+    double tsum = 0.0;
+    for (int i = 0; i < n; ++i)
+        tsum += temperatureAt(sea, t0 + i * b.dt);
+    st.temperature = n > 0 ? tsum / n : sea.waterTemperature;
+    st.bearing = wrapDegrees(sea.heading);
+    if (!windE.empty()) {
+        const double we = meanOf(windE), wn = meanOf(windN);
+        st.windSpeed = std::hypot(we, wn);
+        st.windDirection = wrapDegrees(std::atan2(-we, -wn) * 180.0 / kPi);
+    } else {
+        st.windSpeed = sea.windSpeed;
+        st.windDirection = wrapDegrees(sea.windDirection);
+    }
+    for (std::size_t ch = 0; ch < nc; ++ch)
+        if (p.channels[ch] == code::level) {
+            st.hm0Level = 4.0 * std::sqrt(variance(b.physical[ch])) / 100.0;
+            break;
+        }
+    b.resultsRecord = composeResultsRecord(o.layout, b.header, st);
+    return b;
+}
+
+std::vector<Sector> makeMeasurementSectors(const GeneratorOptions& o, const Burst& b)
+{
+    std::vector<Sector> out = packMeasurement(b.header, b.resultsOnly ? std::vector<std::int16_t>{} : b.interleaved());
+    if (b.resultsOnly && !out.empty()) {
+        // The logger's results text fills bytes 120 to 511 of a result sector.
+        Sector& s = out[0];
+        const std::size_t room = kSectorSize - hdr::resultsText;
+        for (std::size_t i = 0; i < room; ++i)
+            s[hdr::resultsText + i] = i < b.resultsRecord.size() ? static_cast<std::uint8_t>(b.resultsRecord[i]) : 0;
+        fixSectorChecksum(s.data());
+    }
+    return out;
+}
+
+std::vector<Sector> makeMeasurementSectors(const GeneratorOptions& o, std::uint32_t m)
+{
+    return makeMeasurementSectors(o, generateBurst(o, m));
+}
+
+namespace {
+
+using Sink = std::function<bool(const char*, std::size_t)>;
+
+bool writeZeros(const Sink& sink, std::uint64_t n)
+{
+    static const char zeros[65536] = {};
+    while (n > 0) {
+        const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, sizeof zeros));
+        if (!sink(zeros, k))
+            return false;
+        n -= k;
+    }
+    return true;
+}
+
+Status generateInto(const GeneratorOptions& o, const Sink& meas, const Sink& res, MasterPairInfo& info,
+                    std::string* message)
+{
+    const Status v = validateOptions(o, message);
+    if (v != Status::Ok)
+        return v;
+    const std::uint64_t spm = sectorsOfPlan(o);
+    info.sectorsPerMeasurement = static_cast<int>(spm);
+    info.recorded.clear();
+    info.measurementBytes = 0;
+    info.resultsBytes = 0;
+    const std::uint32_t first = o.plan.firstMeasurementNumber;
+    info.lastNumber = o.plan.bursts > 0 ? first + static_cast<std::uint32_t>(o.plan.bursts - 1) : 0;
+    auto fail = [&](const char* what) {
+        if (message)
+            *message = what;
+        return Status::Io;
+    };
+    // Records of the measurement numbers before the first slot.
+    if (o.writeResults && o.plan.bursts > 0) {
+        for (std::uint32_t r = 1; r < first; ++r) {
+            const std::string rec = numberedEmptyRecord(o.layout, r);
+            if (!res(rec.data(), rec.size()))
+                return fail("cannot write the results file");
+            info.resultsBytes += rec.size();
+        }
+    }
+    for (int slot = 0; slot < o.plan.bursts; ++slot) {
+        const std::uint32_t m = measurementNumberOfSlot(o, slot);
+        if (!isRecorded(o, m)) {
+            if (o.writeResults) {
+                const std::string rec = numberedEmptyRecord(o.layout, m);
+                if (!res(rec.data(), rec.size()))
+                    return fail("cannot write the results file");
+                info.resultsBytes += rec.size();
+            }
+            continue;
+        }
+        const Burst b = generateBurst(o, m);
+        const std::vector<Sector> sectors = makeMeasurementSectors(o, b);
+        const std::uint64_t offset = (static_cast<std::uint64_t>(m) - 1) * spm * kSectorSize;
+        if (offset > info.measurementBytes) {
+            if (!writeZeros(meas, offset - info.measurementBytes))
+                return fail("cannot write the measurement file");
+            info.measurementBytes = offset;
+        }
+        for (const Sector& s : sectors)
+            if (!meas(reinterpret_cast<const char*>(s.data()), s.size()))
+                return fail("cannot write the measurement file");
+        info.measurementBytes += sectors.size() * kSectorSize;
+        info.recorded.push_back(m);
+        if (o.writeResults) {
+            if (!res(b.resultsRecord.data(), b.resultsRecord.size()))
+                return fail("cannot write the results file");
+            info.resultsBytes += b.resultsRecord.size();
+        }
+    }
+    return Status::Ok;
+}
+
+}  // namespace
+
+Status makeMasterPair(const GeneratorOptions& o, std::string& measurementBytes, std::string& resultsBytes,
+                      MasterPairInfo* info)
+{
+    MasterPairInfo local;
+    MasterPairInfo& inf = info ? *info : local;
+    std::string m, r;
+    const Status st = generateInto(
+        o, [&](const char* p, std::size_t n) { m.append(p, n); return true; },
+        [&](const char* p, std::size_t n) { r.append(p, n); return true; }, inf, nullptr);
+    if (st != Status::Ok)
+        return st;
+    measurementBytes = std::move(m);
+    resultsBytes = std::move(r);
+    return Status::Ok;
+}
+
+Status writeMasterPair(const std::string& folder, const std::string& prefix, const GeneratorOptions& o,
+                       MasterPairInfo* info, std::string* message)
+{
+    namespace fs = std::filesystem;
+    MasterPairInfo local;
+    MasterPairInfo& inf = info ? *info : local;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        if (message)
+            *message = "no such folder: " + folder;
+        return Status::NotFound;
+    }
+    if (prefix.empty() || prefix.find('/') != std::string::npos) {
+        if (message)
+            *message = "the prefix must be a plain file-name start";
+        return Status::Refused;
+    }
+    const fs::path measPath = fs::path(folder) / (prefix + "M" + o.extension);
+    const fs::path resPath = fs::path(folder) / (prefix + "L" + o.extension);
+    const fs::path measTmp = fs::path(folder) / ("." + prefix + "M.synth-part");
+    const fs::path resTmp = fs::path(folder) / ("." + prefix + "L.synth-part");
+    inf.measurementPath = measPath.string();
+    inf.resultsPath = resPath.string();
+
+    std::ofstream mf(measTmp, std::ios::binary | std::ios::trunc);
+    std::ofstream rf;
+    if (o.writeResults)
+        rf.open(resTmp, std::ios::binary | std::ios::trunc);
+    auto cleanup = [&]() {
+        mf.close();
+        rf.close();
+        fs::remove(measTmp, ec);
+        fs::remove(resTmp, ec);
+    };
+    if (!mf || (o.writeResults && !rf)) {
+        cleanup();
+        if (message)
+            *message = "cannot create files in " + folder;
+        return Status::Io;
+    }
+    const Status st = generateInto(
+        o,
+        [&](const char* p, std::size_t n) { return static_cast<bool>(mf.write(p, static_cast<std::streamsize>(n))); },
+        [&](const char* p, std::size_t n) { return static_cast<bool>(rf.write(p, static_cast<std::streamsize>(n))); },
+        inf, message);
+    if (st != Status::Ok) {
+        cleanup();
+        return st;
+    }
+    mf.flush();
+    if (o.writeResults)
+        rf.flush();
+    const bool ok = static_cast<bool>(mf) && (!o.writeResults || static_cast<bool>(rf));
+    mf.close();
+    rf.close();
+    if (!ok) {
+        cleanup();
+        if (message)
+            *message = "writing failed in " + folder;
+        return Status::Io;
+    }
+    fs::rename(measTmp, measPath, ec);
+    if (!ec && o.writeResults)
+        fs::rename(resTmp, resPath, ec);
+    if (ec) {
+        cleanup();
+        if (message)
+            *message = "cannot rename into " + folder + ": " + ec.message();
+        return Status::Io;
+    }
+    return Status::Ok;
+}
+
+}  // namespace varenta::synth
