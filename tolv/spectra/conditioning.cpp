@@ -16,6 +16,15 @@ inline bool isMissing(float v)
     return v == kMissingValue;
 }
 
+// The sampling interval as the decimal it stands for: 0.2f is
+// 0.200000003, which would turn nearest(2.5 / dt - 1) = nearest(11.5) into
+// 11 instead of 12.
+double exactSeconds(float dt)
+{
+    const double r = std::round(static_cast<double>(dt) * 1e6) / 1e6;
+    return r > 0.0 ? r : static_cast<double>(dt);
+}
+
 // Copies x into re[0..n-1], a missing sample taking the previous valid value
 // (the first valid one at the start, 0 when there is none).
 void fillHeld(std::span<const float> x, std::vector<float>& re)
@@ -70,8 +79,7 @@ int secondStep(float dt)
 {
     if (!(dt > 0.0f))
         return 1;
-    const float dt10 = dt * 10.0f;
-    return std::max(1, roundEvenInt(10.0 / dt10));
+    return std::max(1, roundEvenInt(1.0 / exactSeconds(dt)));
 }
 
 bool negateChannel(int kind, std::uint8_t measureCondition, bool currentTransform)
@@ -356,7 +364,7 @@ Status LongPeriodFilter(std::span<float> x, float dt, float ts, float tl)
 
     // Bins are 1-based here as in the usual formulation: bin j holds
     // frequency (j - 1) / (N0 dt), bin N0 - j + 2 its negative.
-    const double span = static_cast<double>(n0) * dt;
+    const double span = static_cast<double>(n0) * exactSeconds(dt);
     const long long k1 = std::clamp<long long>(roundEven(span / tl + 0.0001), 0, n0);
     const long long k2 = std::clamp<long long>(roundEven(span / ts + 2.0001), 0, static_cast<long long>(n0) + 2);
     auto clear = [&](long long from, long long to) {  // 1-based, inclusive
@@ -378,7 +386,7 @@ Status LongPeriodFilter(std::span<float> x, float dt, float ts, float tl)
     std::copy_n(re.begin(), n, x.begin());
 
     // Edge hold: the filter rings at the ends of the record.
-    const int e = std::max(0, roundEvenInt(2.5 / dt - 1.0));
+    const int e = std::max(0, roundEvenInt(2.5 / exactSeconds(dt) - 1.0));
     if (e < n)
         for (int i = 0; i < e; ++i)
             x[static_cast<std::size_t>(i)] = x[static_cast<std::size_t>(e)];
