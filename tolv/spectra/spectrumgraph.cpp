@@ -30,10 +30,10 @@ std::vector<std::string> utf8Chars(const std::string& s)
 
 std::vector<SpectrumSlotChoice> selectSpectrumSlots(std::span<const int> channelOrder,
                                                     std::span<const std::uint8_t> channelFlags,
-                                                    std::span<const bool> slotSwitch)
+                                                    const std::array<bool, kSpectrumSlots>& slotSwitch)
 {
     std::vector<SpectrumSlotChoice> out;
-    const std::size_t slots = std::min<std::size_t>({channelOrder.size(), slotSwitch.size(), kSpectrumSlots});
+    const std::size_t slots = std::min<std::size_t>(channelOrder.size(), kSpectrumSlots);
     for (std::size_t s = 0; s < slots; ++s) {
         const int c = channelOrder[s];
         if (c < 0 || static_cast<std::size_t>(c) >= channelFlags.size())

@@ -35,7 +35,7 @@ struct SpectrumSlotChoice {
 // is on, in slot order.
 std::vector<SpectrumSlotChoice> selectSpectrumSlots(std::span<const int> channelOrder,
                                                     std::span<const std::uint8_t> channelFlags,
-                                                    std::span<const bool> slotSwitch);
+                                                    const std::array<bool, kSpectrumSlots>& slotSwitch);
 
 // Texts and numbers of the frame that come from settings and the header.
 struct SpectrumGraphInfo {
