@@ -147,13 +147,23 @@ std::vector<WaveComponent> makeComponents(const SeaState& sea, const SynthesisSe
     }
     const double scale = st.randomAmplitudes ? m0 / integrateShape(f1, f2, sea.tp, sea.gamma, sea.gravity)
                                              : (shapeSum > 0.0 ? m0 / shapeSum : 0.0);
+    // Directions from stratified quantiles of the spreading in random order:
+    // every component keeps an independent direction, while the set as a
+    // whole follows the distribution closely even with few components.
+    std::vector<double> quantiles(static_cast<std::size_t>(m));
+    for (int i = 0; i < m; ++i)
+        quantiles[static_cast<std::size_t>(i)] = (i + rng.uniform()) / m;
+    for (int i = m - 1; i > 0; --i)
+        std::swap(quantiles[static_cast<std::size_t>(i)], quantiles[static_cast<std::size_t>(rng.below(static_cast<std::uint64_t>(i) + 1))]);
+    std::size_t index = 0;
     for (WaveComponent& c : out) {
         double variance = c.amplitude * scale;
         if (st.randomAmplitudes)
             variance *= -std::log(rng.uniformOpenZero());  // exponential: Rayleigh amplitude
         c.amplitude = std::sqrt(2.0 * variance);
         c.phase = rng.uniform() * kTwoPi;
-        const double offset = sea.spreadingS > 0.0 ? spreading.sample(sea.spreadingS, rng.uniform()) : 0.0;
+        const double offset = sea.spreadingS > 0.0 ? spreading.sample(sea.spreadingS, quantiles[index]) : 0.0;
+        ++index;
         c.direction = std::fmod(sea.meanDirection + offset * 180.0 / kPi + 720.0, 360.0);
         c.omega = kTwoPi * c.frequency;
         c.k = solveWaveNumber(c.omega, depth, sea.gravity);
