@@ -430,10 +430,12 @@ Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
 
     // Slowly varying parts at each sample.
     std::vector<double> tide(static_cast<std::size_t>(n)), flow(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        tide[static_cast<std::size_t>(i)] = tideAt(sea, t0 + i * b.dt);
-        flow[static_cast<std::size_t>(i)] = tidalFlowAt(sea, t0 + i * b.dt);
-    }
+    if (sea.tideAmplitude != 0.0)
+        for (int i = 0; i < n; ++i)
+            tide[static_cast<std::size_t>(i)] = tideAt(sea, t0 + i * b.dt);
+    if (sea.tidalCurrent != 0.0)
+        for (int i = 0; i < n; ++i)
+            flow[static_cast<std::size_t>(i)] = tidalFlowAt(sea, t0 + i * b.dt);
     const double cdir = degToRad(sea.currentDirection);
     const double psi = degToRad(sea.heading);
     // Instrument axes in (east, north): Y along the heading, X 90 degrees to its right.
@@ -542,10 +544,12 @@ Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
     const double mE = meanOf(curE), mN = meanOf(curN);
     st.currentSpeed = 100.0 * std::hypot(mE, mN);
     st.currentDirection = st.currentSpeed > 0.0 ? wrapDegrees(std::atan2(mE, mN) * 180.0 / kPi) : 0.0;
-    double tsum = 0.0;
-    for (int i = 0; i < n; ++i)
-        tsum += temperatureAt(sea, t0 + i * b.dt);
-    st.temperature = n > 0 ? tsum / n : sea.waterTemperature;
+    st.temperature = temperatureAt(sea, t0 + 0.5 * duration);
+    for (std::size_t ch = 0; ch < nc; ++ch)
+        if (p.channels[ch] == code::temperature) {
+            st.temperature = meanOf(b.physical[ch]);
+            break;
+        }
     st.bearing = wrapDegrees(sea.heading);
     if (!windE.empty()) {
         const double we = meanOf(windE), wn = meanOf(windN);
