@@ -355,6 +355,8 @@ TEST(SynthFiles, RefusedPlansWriteNothing)
         {"missing share 2", [](synth::GeneratorOptions& o) { o.faults.missingFraction = 2.0; }},
         {"addresses overflow", [](synth::GeneratorOptions& o) { o.plan.firstMeasurementNumber = 0xFFFFFF00u; }},
         {"extension", [](synth::GeneratorOptions& o) { o.extension = "H10"; }},
+        {"peak above Nyquist", [](synth::GeneratorOptions& o) { o.sea.tp = 1.0; o.plan.intervalCode = 0; }},
+        {"head beyond 16 bits", [](synth::GeneratorOptions& o) { o.sea.depth = 40.0; }},
     };
     TempFolder dir;
     std::ofstream(dir / "NR001M.H10") << "old measurement";

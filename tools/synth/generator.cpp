@@ -317,6 +317,22 @@ Status validateOptions(const GeneratorOptions& o, std::string* message)
     for (double h : {s.gaugeHeight, s.currentMeterHeight, s.levelSensorHeight})
         if (h < 0.0 || h >= s.depth - std::fabs(s.tideAmplitude))
             return refuse("sensor heights must lie between the bed and the lowest water level");
+    const double nyquist = 0.5 / (tenthsOf(o) / 10.0);
+    if (s.hm0 > 0.0 && o.fidelity != Fidelity::Constant &&
+        !(std::min(o.synthesis.highCut / s.tp, nyquist) > std::max(o.synthesis.lowCut, 0.0) / s.tp))
+        return refuse("the peak period is too short for the sample interval");
+    // Recorded heads must fit 16-bit counts: refuse rather than clip.
+    const double highWater = s.depth + std::fabs(s.tideAmplitude) + s.hm0;
+    for (int c : p.channels) {
+        double top = 0.0;
+        if (c == code::pressure || c == code::pressure2 || (c >= code::array0 && c <= code::array3))
+            top = 100.0 * s.headScale * (highWater - s.gaugeHeight);
+        else if (c == code::level)
+            top = 100.0 * (highWater - s.levelSensorHeight);
+        if (std::fabs(top / o.factors.of(c)) > 32767.0)
+            return refuse("the water head of channel " + std::to_string(c) + " does not fit 16-bit counts with factor " +
+                          std::to_string(o.factors.of(c)));
+    }
     if (o.fidelity == Fidelity::Full && o.synthesis.components < 1)
         return refuse("at least one wave component is needed");
     if (o.faults.missingFraction < 0.0 || o.faults.missingFraction > 1.0 || o.faults.gapFraction < 0.0 ||
