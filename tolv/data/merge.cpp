@@ -3,6 +3,7 @@
 #include "common/bytes.h"
 #include "common/masterfile.h"
 #include "common/sector.h"
+#include "tolv/data/filelist.h"
 #include "tolv/data/scan.h"
 
 #include <cerrno>
@@ -55,7 +56,10 @@ MergeOutcome mergeArrivedFile(const std::string& source, const std::string& targ
     const std::string base = src.stem().string();
     const fs::path folder = targetFolder.empty() ? fs::path(".") : fs::path(targetFolder);
     out.targetPath = (folder / (base + ".h10")).string();
-    const std::string targetName = (base + ".h10");
+    // On a case-sensitive file system a master named ".H10" is the same file.
+    if (const std::string existing = findIgnoringCase(out.targetPath); !existing.empty())
+        out.targetPath = existing;
+    const std::string targetName = fs::path(out.targetPath).filename().string();
 
     Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.fd < 0) {
