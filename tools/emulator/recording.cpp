@@ -2,6 +2,7 @@
 
 #include "common/bytes.h"
 #include "common/numeric.h"
+#include "tools/synth/generator.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,13 +37,98 @@ std::int16_t count(double v) { return saturateCount(v); }
 
 }  // namespace
 
-SampleSource defaultSampleSource(const RecordingConfig& cfg)
+namespace {
+
+// Statistics record for the plain source: number, year, month/day, time,
+// then mean, standard deviation, minimum and maximum of each channel.
+std::string statisticsRecord(const HeaderFields& h, const std::vector<std::int16_t>& samples, int nch)
+{
+    std::string line = emptyResultsRecord();
+    char buf[16];
+    auto put = [&](int i, const std::string& v) { setResultItem(line, i, v); };
+    put(0, std::to_string(h.measurementNumber));
+    std::snprintf(buf, sizeof buf, "%02d", h.year);
+    put(1, buf);
+    std::snprintf(buf, sizeof buf, "%2d/%2d", h.month, h.day);
+    put(2, buf);
+    std::snprintf(buf, sizeof buf, "%2d:%02d", h.hour, h.minute);
+    put(3, buf);
+    int item = 4;
+    for (int c = 0; c < nch && item + 3 < kResultItems; ++c) {
+        double sum = 0, sum2 = 0;
+        int n = 0, lo = 32767, hi = -32767;
+        for (std::size_t i = static_cast<std::size_t>(c); i < samples.size(); i += static_cast<std::size_t>(nch)) {
+            const int v = samples[i];
+            if (v == kMissingSample)
+                continue;
+            sum += v;
+            sum2 += static_cast<double>(v) * v;
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+            ++n;
+        }
+        if (n == 0) {
+            item += 4;
+            continue;
+        }
+        const double mean = sum / n;
+        const double sd = std::sqrt(std::max(0.0, sum2 / n - mean * mean));
+        std::snprintf(buf, sizeof buf, "%5.0f", mean);
+        put(item++, buf);
+        std::snprintf(buf, sizeof buf, "%5.1f", sd);
+        put(item++, buf);
+        put(item++, std::to_string(lo));
+        put(item++, std::to_string(hi));
+    }
+    return line;
+}
+
+std::vector<int> channelCodes(const HeaderFields& h)
+{
+    std::vector<int> codes;
+    for (int s = 0; s < kMaxChannels; ++s)
+        if (h.channelSlots[static_cast<std::size_t>(s)] & 0x80)
+            codes.push_back(h.channelSlots[static_cast<std::size_t>(s)] & 0x3F);
+    return codes;
+}
+
+}  // namespace
+
+BurstSource synthBurstSource(const RecordingConfig& cfg)
+{
+    const BurstSource fallback = simpleBurstSource(cfg);
+    return [cfg, fallback](const HeaderFields& h, int index) {
+        synth::GeneratorOptions o;
+        o.sea.hm0 = cfg.waveHeightM;
+        o.sea.tp = cfg.wavePeriodS;
+        o.sea.currentSpeed = cfg.meanCurrentMs;
+        o.plan.bursts = 1;
+        o.plan.durationMinutes = h.durationMinutes;
+        o.plan.intervalMinutes = std::clamp(h.intervalMinutes, 1, 255);
+        o.plan.intervalCode = h.measureCondition & 3;
+        o.plan.channels = channelCodes(h);
+        o.plan.machineNumber = h.machineNumber & 0xFF;
+        o.plan.modelCode = h.modelCode & 0xFF;
+        o.plan.firstMeasurementNumber = std::max<std::uint32_t>(1, h.measurementNumber);
+        o.plan.start = DateTime{2000 + h.year, h.month, h.day, h.hour, h.minute, h.second, 0};
+        o.fidelity = cfg.cheapSynthesis ? synth::Fidelity::Cheap : synth::Fidelity::Full;
+        o.seed = cfg.seed + static_cast<std::uint64_t>(index);
+        if (synth::validateOptions(o) != Status::Ok)
+            return fallback(h, index);
+        const synth::Burst b = synth::generateBurst(o, o.plan.firstMeasurementNumber);
+        BurstData d;
+        d.interleaved = b.interleaved();
+        d.resultsRecord = b.resultsRecord;
+        if (d.resultsRecord.size() != kResultsRecordSize)
+            d.resultsRecord = statisticsRecord(h, d.interleaved, static_cast<int>(o.plan.channels.size()));
+        return d;
+    };
+}
+
+BurstSource simpleBurstSource(const RecordingConfig& cfg)
 {
     return [cfg](const HeaderFields& h, int index) {
-        std::vector<int> codes;
-        for (int s = 0; s < kMaxChannels; ++s)
-            if (h.channelSlots[static_cast<std::size_t>(s)] & 0x80)
-                codes.push_back(h.channelSlots[static_cast<std::size_t>(s)] & 0x3F);
+        const std::vector<int> codes = channelCodes(h);
         const int tenths = intervalTenthsForCode(h.measureCondition & 3);
         const int perChannel = 600 / tenths * h.durationMinutes;
         const double dt = tenths / 10.0;
@@ -103,11 +189,14 @@ SampleSource defaultSampleSource(const RecordingConfig& cfg)
                 out[static_cast<std::size_t>(t) * codes.size() + ch] = count(value);
             }
         }
-        return out;
+        BurstData d;
+        d.resultsRecord = statisticsRecord(h, out, static_cast<int>(codes.size()));
+        d.interleaved = std::move(out);
+        return d;
     };
 }
 
-RecordingMemory::RecordingMemory(RecordingConfig cfg) : cfg_(cfg), source_(defaultSampleSource(cfg)) {}
+RecordingMemory::RecordingMemory(RecordingConfig cfg) : cfg_(cfg), source_(synthBurstSource(cfg)) {}
 
 void RecordingMemory::clear()
 {
@@ -187,58 +276,13 @@ HeaderFields RecordingMemory::headerFor(const DateTime& start, std::uint32_t num
     return h;
 }
 
-std::string RecordingMemory::resultLineFor(const HeaderFields& h, const std::vector<std::int16_t>& samples) const
-{
-    std::string line = emptyResultsRecord();
-    char buf[16];
-    auto put = [&](int i, const std::string& v) { setResultItem(line, i, v); };
-    put(0, std::to_string(h.measurementNumber));
-    std::snprintf(buf, sizeof buf, "%02d", h.year);
-    put(1, buf);
-    std::snprintf(buf, sizeof buf, "%2d/%2d", h.month, h.day);
-    put(2, buf);
-    std::snprintf(buf, sizeof buf, "%2d:%02d", h.hour, h.minute);
-    put(3, buf);
-    // Per channel: mean, standard deviation, minimum and maximum of the
-    // counts, as the logger's statistics of the burst.
-    const int nch = channelCount();
-    int item = 4;
-    for (int c = 0; c < nch && item + 3 < kResultItems; ++c) {
-        double sum = 0, sum2 = 0;
-        int n = 0, lo = 32767, hi = -32767;
-        for (std::size_t i = static_cast<std::size_t>(c); i < samples.size(); i += static_cast<std::size_t>(nch)) {
-            const int v = samples[i];
-            if (v == kMissingSample)
-                continue;
-            sum += v;
-            sum2 += static_cast<double>(v) * v;
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-            ++n;
-        }
-        if (n == 0) {
-            item += 4;
-            continue;
-        }
-        const double mean = sum / n;
-        const double sd = std::sqrt(std::max(0.0, sum2 / n - mean * mean));
-        std::snprintf(buf, sizeof buf, "%5.0f", mean);
-        put(item++, buf);
-        std::snprintf(buf, sizeof buf, "%5.1f", sd);
-        put(item++, buf);
-        put(item++, std::to_string(lo));
-        put(item++, std::to_string(hi));
-    }
-    return line;
-}
-
 std::uint32_t RecordingMemory::addMeasurement(const DateTime& start)
 {
     const std::uint32_t number = static_cast<std::uint32_t>(extents_.size() + 1);
     const std::uint32_t address = static_cast<std::uint32_t>(sectors_.size());
     const HeaderFields h = headerFor(start, number, address);
-    const std::vector<std::int16_t> samples = source_(h, static_cast<int>(number - 1));
-    std::vector<Sector> secs = packMeasurement(h, samples);
+    BurstData burst = source_(h, static_cast<int>(number - 1));
+    std::vector<Sector> secs = packMeasurement(h, burst.interleaved);
     for (std::size_t i = 1; i < secs.size(); ++i) {
         // Data sectors go out as kind 0x41 (head and packet number), the
         // kind the PC acknowledges.
@@ -250,7 +294,8 @@ std::uint32_t RecordingMemory::addMeasurement(const DateTime& start)
     starts_.push_back(start);
 
     // The on-board results: a binary result sector and its text line.
-    const std::string line = resultLineFor(h, samples);
+    std::string line = std::move(burst.resultsRecord);
+    line.resize(kResultsRecordSize, ' ');
     HeaderFields r = h;
     r.packetInfo = 0xC6;
     r.recordAddress = number - 1;
@@ -260,7 +305,7 @@ std::uint32_t RecordingMemory::addMeasurement(const DateTime& start)
     fixSectorChecksum(rs.data());
     results_.push_back(rs);
     lines_.push_back(line);
-    lastSamples_ = samples;
+    lastSamples_ = std::move(burst.interleaved);
     return number;
 }
 

@@ -25,21 +25,31 @@ struct RecordingConfig {
     // Channel slots (bit 7 in use, low 6 bits the channel type code).
     std::array<std::uint8_t, 16> channelSlots{0x81, 0x82, 0x83};
     std::uint32_t seed = 20240601;
-    // Sea state of the built-in sample source.
-    double waveHeightM = 1.2;
-    double wavePeriodS = 8.0;
+    // Sea state of the recorded bursts.
+    double waveHeightM = 1.2;   // significant wave height
+    double wavePeriodS = 8.0;   // peak period
     double meanCurrentMs = 0.25;
+    bool cheapSynthesis = false;  // a handful of wave components instead of the full spectrum
 };
 
-// Samples of one measurement in channel-interleaved order
-// (samplesPerChannel x channelCount words).
-using SampleSource = std::function<std::vector<std::int16_t>(const HeaderFields& header, int measurementIndex)>;
+// One measurement's samples in channel-interleaved order (samplesPerChannel
+// x channelCount words) and the logger's results record of it (392
+// characters, CR LF included).
+struct BurstData {
+    std::vector<std::int16_t> interleaved;
+    std::string resultsRecord;
+};
+using BurstSource = std::function<BurstData(const HeaderFields& header, int measurementIndex)>;
 
-// The built-in source: irregular waves (a sum of wave components with
-// seeded random phases around the configured period) seen by a pressure
-// gauge, a two-component current meter and the other channel types, as
-// counts.
-SampleSource defaultSampleSource(const RecordingConfig& cfg);
+// The synthetic sea of the data generator (linear wave theory, the shipped
+// channel factors, the logger's results record) for the header's schedule,
+// channels and start time.  Channel types the generator does not produce
+// are made by simpleBurstSource instead.
+BurstSource synthBurstSource(const RecordingConfig& cfg);
+// A plain source for any channel list: a sum of wave components with
+// seeded random phases, current and slow channels as counts, and a results
+// record of per-channel statistics.
+BurstSource simpleBurstSource(const RecordingConfig& cfg);
 
 class RecordingMemory {
 public:
@@ -47,7 +57,7 @@ public:
 
     const RecordingConfig& config() const { return cfg_; }
     void setConfig(const RecordingConfig& cfg) { cfg_ = cfg; }
-    void setSampleSource(SampleSource s) { source_ = std::move(s); }
+    void setBurstSource(BurstSource s) { source_ = std::move(s); }
 
     // Records one measurement that started at start; returns its number.
     std::uint32_t addMeasurement(const DateTime& start);
@@ -71,10 +81,8 @@ public:
 
 private:
     HeaderFields headerFor(const DateTime& start, std::uint32_t number, std::uint32_t address) const;
-    std::string resultLineFor(const HeaderFields& h, const std::vector<std::int16_t>& samples) const;
-
     RecordingConfig cfg_;
-    SampleSource source_;
+    BurstSource source_;
     std::vector<Sector> sectors_;
     std::vector<std::pair<std::size_t, std::size_t>> extents_;
     std::vector<Sector> results_;
