@@ -8,6 +8,10 @@
 #include <utility>
 #include <vector>
 
+// The vector helpers below are internal to this file: the note about the
+// calling convention of 32-byte vectors does not concern them.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace varenta {
 
 namespace {

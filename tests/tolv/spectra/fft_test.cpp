@@ -133,6 +133,31 @@ TEST_P(FftSizes, BitIdenticalToTheLiteralLoops)
 
 INSTANTIATE_TEST_SUITE_P(PowersOfTwo, FftSizes, ::testing::Values(8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096));
 
+TEST(Fft, LongTransformsMatchTheLiteralLoopsAndReturn)
+{
+    for (int n : {2, 4, 8192, 32768, 65536}) {
+        for (int direction : {-1, 1}) {
+            auto re = randomSignal(n, 31u);
+            auto im = randomSignal(n, 32u);
+            std::vector<float> re1(1, 0.0f), im1(1, 0.0f);
+            re1.insert(re1.end(), re.begin(), re.end());
+            im1.insert(im1.end(), im.begin(), im.end());
+            ASSERT_EQ(Fft(n, direction, re, im), Status::Ok);
+            literalFft(n, direction, re1, im1);
+            for (int i = 0; i < n; ++i) {
+                ASSERT_EQ(re[i], re1[i + 1]) << "n=" << n << " i=" << i;
+                ASSERT_EQ(im[i], im1[i + 1]) << "n=" << n << " i=" << i;
+            }
+        }
+        const auto re0 = randomSignal(n, 41u), im0 = randomSignal(n, 42u);
+        auto re = re0, im = im0;
+        ASSERT_EQ(Fft(n, -1, re, im), Status::Ok);
+        ASSERT_EQ(Fft(n, 1, re, im), Status::Ok);
+        for (int i = 0; i < n; ++i)
+            ASSERT_NEAR(re[i], re0[i], 2e-3f) << n;
+    }
+}
+
 TEST(Fft, RefusesBadArguments)
 {
     std::vector<float> re(12, 1.0f), im(12, 0.0f);
@@ -159,9 +184,11 @@ TEST(Fft, DirectionMinusOneUsesPositiveExponent)
         const int bin = direction == -1 ? n - 3 : 3;
         const float expect = direction == -1 ? 1.0f : static_cast<float>(n);
         EXPECT_NEAR(re[bin], expect, 1e-4f * expect);
-        for (int k = 0; k < n; ++k)
-            if (k != bin)
+        for (int k = 0; k < n; ++k) {
+            if (k != bin) {
                 EXPECT_NEAR(std::hypot(re[k], im[k]), 0.0f, 1e-4f * expect) << k;
+            }
+        }
     }
 }
 
