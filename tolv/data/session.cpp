@@ -73,11 +73,11 @@ void DataSession::setBusy(bool on, const std::string& message)
 
 std::string DataSession::caption() const { return std::string(loadtext::kCaptionPrefix) + data_.measurementPath; }
 
-MeasurementHeader DataSession::decodeForDisplay(Sector s) const
+MeasurementHeader DataSession::decodeForDisplay(Sector s)
 {
     // Model codes below 19 carry no processing settings of their own.
     if ((s[hdr::packetInfo] & 7) == kPacketKindHeader && s[hdr::modelCode] < 19)
-        const_cast<Settings&>(settings_).set(96, 0, "0");
+        settings_.set(96, 0, "0");
     shiftHeaderTime(s.data(), timeShiftMinutes(settings_, s[hdr::durationMinutes]));
     return decodeHeader(s.data(), decodeOptionsFrom(settings_));
 }

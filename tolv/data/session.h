@@ -120,7 +120,7 @@ public:
 
 private:
     void adoptHeader(const MeasurementHeader& h);
-    MeasurementHeader decodeForDisplay(Sector sector) const;
+    MeasurementHeader decodeForDisplay(Sector sector);
     void buildDisplayChannels();
     void updateMerge();
     enum class IndexResult { Ok, NoData, Refused };

@@ -5,6 +5,7 @@
 #include "tolv/data/headertext.h"
 #include "tolv/data/session.h"
 #include "common/format.h"
+#include "common/installdata.h"
 #include "tools/synth/synth.h"
 
 #include "data_fixture.h"
@@ -482,6 +483,27 @@ TEST(Loading, InitializationCommand)
     EXPECT_EQ(p.session->runInitialization(), Status::NotFound);
     EXPECT_TRUE(p.data.hasMeasurementFile);
     EXPECT_EQ(readBytes(p.file("tolvi.org")), org);
+}
+
+TEST(Loading, ShippedSettingsOpenAGeneratedFile)
+{
+    Program p;
+    std::string msg;
+    ASSERT_EQ(installProgramData(std::string(VARENTA_SOURCE_DIR) + "/data", p.dir.path(), &msg), Status::Ok) << msg;
+    synth::GeneratorOptions o = smallPlan(48);
+    o.plan.durationMinutes = 20;
+    o.plan.intervalCode = 1;
+    const std::string m = generate(p.dir.path(), "NR012", o);
+    ASSERT_EQ(p.session->loadDataSet(m), Status::Ok);
+    EXPECT_EQ(p.data.latestNumber, 48);
+    EXPECT_EQ(p.panels.mno, "No.12-48 20/60");
+    EXPECT_EQ(p.data.displayChannels.count, 3);
+    EXPECT_EQ(p.data.displayChannels.indexes, (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(p.data.displayChannels.captions0.empty());
+    EXPECT_GE(p.init->selection().numberPosition, 0);
+    ASSERT_EQ(p.session->selectMeasurement(10, true), Status::Ok);
+    EXPECT_EQ(p.data.rawCounts.size(), 3u);
+    EXPECT_EQ(p.data.rawCounts[0].size(), 2400u);
 }
 
 }  // namespace
