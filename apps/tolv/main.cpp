@@ -1,15 +1,25 @@
+// The processing program: the program folder, the command line, the main
+// window and its start-up sequence.
 #include "common/progfolder.h"
+#include "tolv/shell/ui/mdiform1.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QStringList>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tolv"));
     varenta::setProgramFolder(varenta::resolveProgramFolder(argc > 0 ? argv[0] : ""));
-    varenta::enterProgramFolder();
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("tolv"));
-    w.show();
+
+    // One argument string of up to five comma-separated fields; Qt's own
+    // options (-platform ...) are already taken out by QApplication.
+    const QStringList args = QApplication::arguments().mid(1);
+    varenta::ShellOptions options;
+    options.programFolder = varenta::programFolder();
+    options.argument = args.join(QLatin1Char(' ')).toStdString();
+
+    varenta::MDIForm1 window(options);
+    window.startUp();
     return app.exec();
 }
