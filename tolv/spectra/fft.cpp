@@ -108,14 +108,14 @@ inline V8 load8(const float* p)
     return v;
 }
 
-inline void store8(float* p, V8 v)
+inline void store8(float* p, const V8& v)
 {
     std::memcpy(p, &v, sizeof v);
 }
 
 // One butterfly on whole vectors: (a, b) -> (a + b, w * (a - b)) with the
 // twiddle w = cs - i sn written out as the scalar formula.
-inline void butterfly8(V8& ar, V8& ai, V8& br, V8& bi, V8 cs, V8 sn)
+inline void butterfly8(V8& ar, V8& ai, V8& br, V8& bi, const V8& cs, const V8& sn)
 {
     const V8 dr = ar - br;
     const V8 di = ai - bi;

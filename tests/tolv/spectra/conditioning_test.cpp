@@ -72,9 +72,11 @@ TEST(SpikeFilter, FarValuesAreRemovedBeforeAnyWaveTest)
         SpikePass diag;
         EXPECT_EQ(SpikeFilter(x, 0.5f, set, st, &diag), 1) << far;
         EXPECT_EQ(x[100], M);
-        for (std::size_t i = 0; i < x.size(); ++i)
-            if (i != 100)
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (i != 100) {
                 ASSERT_EQ(x[i], orig[i]) << i;
+            }
+        }
         // The waves around it were judged without it: all accepted.
         EXPECT_GE(diag.accepted, 7);
     }
@@ -198,9 +200,11 @@ TEST(SpikeFilter, GeneratedSeaCleanAndWithSpikes)
             EXPECT_EQ(spiked[static_cast<std::size_t>(k)], M) << "seed " << seed << " at " << k;
         EXPECT_LE(removed, static_cast<int>(at.size()) * 12) << seed;
         // What remains is the record itself.
-        for (std::size_t i = 0; i < spiked.size(); ++i)
-            if (spiked[i] != M)
+        for (std::size_t i = 0; i < spiked.size(); ++i) {
+            if (spiked[i] != M) {
                 ASSERT_EQ(spiked[i], r.eta[i]) << i;
+            }
+        }
     }
 }
 
