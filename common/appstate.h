@@ -53,6 +53,7 @@ constexpr std::uint32_t kWindowStateMask = 0xC0;
 constexpr std::uint32_t kRawLoaded = 0x2000;      // raw data of the current measurement loaded
 constexpr std::uint32_t kProcessed = 0x4000;      // the current measurement has been processed
 constexpr std::uint32_t kTextViewsMask = 0x1F00;  // any of view kinds 0..4 open
+constexpr std::uint32_t kOtherViewsMask = 0x70000;  // any of view kinds 5..7 open
 // Bits cleared when the window word is loaded (besides 0x01..0x10).
 constexpr std::uint32_t kClearedOnLoad = 0x1F | 0xE000;
 // Open-window bit of a view kind (0..7).

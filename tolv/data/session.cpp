@@ -320,6 +320,15 @@ Status DataSession::loadDataSet(const std::string& pathIn)
     return result;
 }
 
+Status DataSession::openChosenFile(const std::string& path)
+{
+    if (data_.isOpen() || (state_.stateWord & (statebit::kTextViewsMask | statebit::kOtherViewsMask)) != 0)
+        closeDataSet();
+    else
+        panels_.clear();
+    return loadDataSet(path);
+}
+
 void DataSession::updateSelectionPanels(bool readFailed)
 {
     if (!data_.hasMeasurementFile && !data_.hasResultsFile) {

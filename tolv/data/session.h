@@ -65,6 +65,10 @@ public:
     void setProgress(const Progress* progress) { progress_ = progress; }
 
     // ---- loading ----
+    // The open command after its file dialog: the open data set (or any
+    // open view) is closed first, otherwise the panels are emptied; then
+    // the chosen path is loaded (an empty path loads only the settings).
+    Status openChosenFile(const std::string& path);
     // The loading steps: settings reloaded for the file, the pair formed,
     // the file indexed, the model checked, panels and views refreshed.
     // Ok: something is open or nothing was asked for.  Refused: model

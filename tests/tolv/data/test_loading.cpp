@@ -156,11 +156,18 @@ TEST(Loading, PairsAndTheFileList)
     EXPECT_EQ(p.data.measurementPath, m);
     EXPECT_EQ(p.data.resultsPath, info.resultsPath);
 
-    // The same file twice: once in the list, at its head.
-    p.session->closeDataSet();
+    // The same file twice through the open command (which closes, and so
+    // saves, first): once in the list, at its head.
+    ASSERT_EQ(p.session->openChosenFile(m), Status::Ok);
+    ASSERT_EQ(p.session->openChosenFile(m), Status::Ok);
+    EXPECT_EQ(p.data.previousPath, m);
+    auto list = fileList(p.settings);
+    EXPECT_EQ(list[0], m);
+    EXPECT_EQ(std::count(list.begin(), list.end(), m), 1);
+    // Saved while open and loaded again directly: still once.
+    ASSERT_EQ(p.session->saveSettings(false), Status::Ok);
     ASSERT_EQ(p.session->loadDataSet(m), Status::Ok);
-    ASSERT_EQ(p.session->loadDataSet(m), Status::Ok);
-    const auto list = fileList(p.settings);
+    list = fileList(p.settings);
     EXPECT_EQ(list[0], m);
     EXPECT_EQ(std::count(list.begin(), list.end(), m), 1);
 
