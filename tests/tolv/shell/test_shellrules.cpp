@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace varenta;
 
 TEST(Startup, UserFolderBase)
@@ -212,4 +214,26 @@ TEST(DocRules, DnoTextAndHelpContexts)
     EXPECT_EQ(viewTitle(6, true), "成分風速２次元グラフ");
     EXPECT_EQ(viewTitle(6, false), "成分流速２次元グラフ");
     EXPECT_EQ(viewTitle(0), "生データ表");
+}
+
+TEST(HelpTopics, EveryTopicHasAShippedPage)
+{
+    const std::string folder = std::string(VARENTA_SOURCE_DIR) + "/data";
+    for (int ctx = 995; ctx <= 1035; ++ctx) {
+        const std::string page = helpTopicPage(ctx);
+        // The pages are shipped under data/help/tolvd and installed as they are.
+        const std::string file = helpPageFile(folder, page);
+        FILE* f = std::fopen(file.c_str(), "rb");
+        EXPECT_NE(f, nullptr) << ctx << " " << file;
+        if (!f)
+            continue;
+        std::string text(1 << 16, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), f));
+        std::fclose(f);
+        EXPECT_NE(text.find("charset=\"utf-8\"") == std::string::npos ? text.find("charset=utf-8") : 0,
+                  std::string::npos);
+        const std::string anchor = helpPageAnchor(page);
+        if (!anchor.empty())
+            EXPECT_NE(text.find("name=\"" + anchor + "\""), std::string::npos) << page;
+    }
 }

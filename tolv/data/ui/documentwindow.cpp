@@ -12,7 +12,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
-#include <QGridLayout>
+#include <QBoxLayout>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QPlainTextEdit>
@@ -66,15 +66,19 @@ DocumentWindow::DocumentWindow(ShellServices& shell, ViewKind& view, QWidget* pa
     vscroll_ = new QScrollBar(Qt::Vertical, body_);
     vscroll_->setObjectName(QStringLiteral("VScroll1"));
 
-    auto* grid = new QGridLayout(body_);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setSpacing(0);
-    grid->addWidget(text2_, 0, 0, 1, 2);
-    grid->addWidget(text1_, 1, 0, 1, 2);
-    grid->addWidget(picture_, 2, 0);
-    grid->addWidget(vscroll_, 2, 1);
-    grid->setRowStretch(1, 1);
-    grid->setRowStretch(2, 1);
+    // Text view: heading pane over the main pane; graph view: the picture
+    // with the scroll bar at its right.  Hidden parts take no room.
+    auto* graphRow = new QHBoxLayout;
+    graphRow->setContentsMargins(0, 0, 0, 0);
+    graphRow->setSpacing(0);
+    graphRow->addWidget(picture_, 1);
+    graphRow->addWidget(vscroll_);
+    auto* lay = new QVBoxLayout(body_);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(0);
+    lay->addWidget(text2_);
+    lay->addWidget(text1_, 1);
+    lay->addLayout(graphRow, 1);
     setWidget(body_);
 
     timer_ = new QTimer(this);

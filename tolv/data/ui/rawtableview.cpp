@@ -1,6 +1,5 @@
 #include "tolv/data/ui/rawtableview.h"
 
-#include "common/progfolder.h"
 #include "common/ui/qtutil.h"
 #include "tolv/data/docrules.h"
 #include "tolv/data/rawtable.h"
@@ -80,7 +79,7 @@ bool RawTableView::fill(ShellServices& shell)
     in.timeColumn = (shell.runtime().switchWord2 & switch2::kTimeColumn) != 0;
     std::string text = rawTableBody(in);
 
-    const std::string exportPath = programFile(rawTableExportName(d.filePrefix));
+    const std::string exportPath = shell.programFolder() + "/" + rawTableExportName(d.filePrefix);
     const Status st = writeRawTableExport(exportPath, text);
     if (st == Status::Ok) {
         heading->setPlainText(displayText(rawTableHeading(d.displayChannels.captions0, d.displayChannels.captions1)));

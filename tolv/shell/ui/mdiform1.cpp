@@ -1139,7 +1139,11 @@ DocumentWindow* MDIForm1::openDocumentWindow(int kind)
     docs_[static_cast<std::size_t>(kind)] = d;
     state_.setState(statebit::viewBit(kind), true);
     state_.setState(statebit::kSaveDocGeometry, true);
-    connect(d, &DocumentWindow::closing, this, [this](int) { QTimer::singleShot(0, this, [this] { updateCommandStates(); }); });
+    connect(d, &DocumentWindow::closing, this, [this](int k) {
+        if (k >= 0 && k < viewkind::kCount)
+            docs_[static_cast<std::size_t>(k)] = nullptr;
+        QTimer::singleShot(0, this, [this] { updateCommandStates(); });
+    });
     DocumentWindow* active = activeDocumentWindow();
     if (active && active != d && active->isMaximized())
         d->showMaximized();
