@@ -73,7 +73,8 @@ Sea state
   --wind MS              wind speed (default 5)
   --wind-dir DEG         wind direction, from (default 0)
   --gust F               gust standard deviation as a fraction of the wind (default 0.15)
-  --head-scale F         recorded pressure head per metre of sea water (default 1.0)
+  --head-scale F         recorded pressure head per metre of sea water, the
+                         sea-water density of the settings (default 1.0248)
 
 Synthesis
   --seed N               random seed (default 1); the same seed gives the same files

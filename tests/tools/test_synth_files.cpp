@@ -2,6 +2,7 @@
 // samples, results records, faults, reproducibility and refusals.
 #include "common/masterfile.h"
 #include "common/numeric.h"
+#include "common/resultitems.h"
 #include "common/settings.h"
 #include "common/textfile.h"
 #include "tools/synth/synth.h"
@@ -206,9 +207,18 @@ TEST(SynthFiles, ResultsRecordsCarryNumberDateTimeAndStatistics)
     const int hm0Pos = o.layout.positionOf(17);
     ASSERT_GE(hm0Pos, 0);
     EXPECT_NEAR(std::stod(resultItem(b.resultsRecord, hm0Pos)), b.stats.hm0, 0.005 + 1e-9);
-    const int depthPos = o.layout.positionOf(30);
+    const int depthPos = o.layout.positionOf(19);
     ASSERT_GE(depthPos, 0);
-    EXPECT_NEAR(std::stod(resultItem(b.resultsRecord, depthPos)), o.sea.depth, 0.005 + 1e-9);
+    EXPECT_NEAR(std::stod(resultItem(b.resultsRecord, depthPos)), o.sea.depth, 0.05 + 1e-9);
+    // The mean current (0.2 m/s toward the east) and its 16-point name.
+    EXPECT_NEAR(std::stod(resultItem(b.resultsRecord, o.layout.positionOf(30))), 20.0, 1.0);
+    EXPECT_NEAR(std::stod(resultItem(b.resultsRecord, o.layout.positionOf(31))), 0.0, 1.0);
+    EXPECT_NEAR(std::stod(resultItem(b.resultsRecord, o.layout.positionOf(33))), 90.0, 3.0);
+    EXPECT_EQ(resultItem(b.resultsRecord, o.layout.positionOf(34)), "    E");
+    // Quantities without a sensor stay missing: tilt, internal temperature.
+    EXPECT_EQ(resultItem(b.resultsRecord, o.layout.positionOf(39)), "-----");
+    EXPECT_EQ(resultItem(b.resultsRecord, o.layout.positionOf(114)), "-----");
+    EXPECT_EQ(resultItem(b.resultsRecord, o.layout.positionOf(109)), "  0.0");
 }
 
 TEST(SynthFiles, ResultsOnlySectorsHoldTheResultsText)
@@ -471,4 +481,99 @@ TEST(SynthFiles, CommandLineProgram)
     EXPECT_EQ(res, r2);
     for (std::uint32_t m : {10u, 11u, 13u, 14u})
         expectMeasurement(o, meas, m);
+}
+
+TEST(SynthResults, CompassNames)
+{
+    const std::pair<double, const char*> cases[] = {
+        {0.0, "N"},       {11.24, "N"},    {11.25, "NNE"}, {33.75, "NE"}, {90.0, "E"},     {180.0, "S"},
+        {191.25, "SSW"},  {270.0, "W"},    {326.25, "NNW"}, {348.7, "NNW"}, {348.75, "N"}, {359.0, "N"},
+        {360.0, "-----"}, {400.0, "-----"},
+    };
+    for (auto [deg, name] : cases)
+        EXPECT_EQ(synth::compassName(deg), name) << deg;
+}
+
+TEST(SynthResults, ShippedPatternsAreTheResultItemTable)
+{
+    const std::string path = std::string(VARENTA_SOURCE_DIR) + "/data/tolvg.org";
+    if (!fs::exists(path))
+        GTEST_SKIP() << "no shipped result-item table";
+    ResultItemTable t;
+    ASSERT_EQ(t.load(path), Status::Ok);
+    for (int code = 0; code < 256; ++code) {
+        if (!synth::shippedPattern(code).empty()) {
+            EXPECT_EQ(synth::shippedPattern(code), t.value(code, 0)) << "code " << code;
+        }
+    }
+}
+
+TEST(SynthResults, ValuesFormatsAndNamesFollowTheLayout)
+{
+    // A layout of our own: the 6-wide first field of a group, directions
+    // with their names, wind, temperature, compass and channel statistics.
+    const std::vector<int> codes = {0,  1,  2,  3,  6,   17,  40,  41,  17, 42, 20, 38, 104, 109, 7,   99,
+                                    12, 52, 57, 59, 128, 131, 132, 133, 64, 64, 64, 64, 64,  64,  144, 152};
+    std::string list;
+    for (int c : codes) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "%03d", c);
+        list += buf;
+    }
+    const std::optional<synth::ResultLayout> layout = synth::ResultLayout::parse(list);
+    ASSERT_TRUE(layout);
+    synth::GeneratorOptions o = smallPlan();
+    o.layout = *layout;
+    o.plan.channels = {1, 2, 3, 4, 5, 6, 7, 8};
+    o.sea.windSpeed = 12.0;
+    o.sea.windDirection = 300.0;
+    o.sea.heading = 45.0;
+    o.faults.spikesPerBurst = 2;
+    o.faults.missingFraction = 0.001;
+    o.seed = 5;
+    const synth::Burst b = synth::generateBurst(o, 1);
+    const std::string& r = b.resultsRecord;
+    ASSERT_EQ(r.size(), 392u);
+    auto item = [&](int pos) { return resultItem(r, pos); };
+    // Hm0 at position 5 (5 wide) and at position 8 (6 wide, over the separator).
+    char hm0[16];
+    std::snprintf(hm0, sizeof hm0, "%5.2f", b.stats.hm0);
+    EXPECT_EQ(item(5), hm0);
+    std::snprintf(hm0, sizeof hm0, "%6.2f", b.stats.hm0);
+    EXPECT_EQ(r.substr(resultItemOffset(8) - 1, 6), hm0);
+    // Wind 12 m/s from 300 degrees (WNW).
+    EXPECT_NEAR(std::stod(item(6)), 12.0, 0.5);
+    EXPECT_NEAR(std::stod(item(7)), 300.0, 5.0);
+    EXPECT_EQ(item(9), "  WNW");
+    EXPECT_NEAR(std::stod(item(10)), o.sea.waterTemperature, 0.5);
+    EXPECT_EQ(item(11), "   45");
+    EXPECT_GE(std::stod(item(12)), 0.0);
+    EXPECT_EQ(item(13), "  2.0");  // spikes present
+    EXPECT_EQ(std::stoi(item(14)), b.stats.missingSamples);
+    EXPECT_EQ(std::stoi(item(15)), static_cast<int>(b.spikes.size()));
+    // Pressure and ultrasonic heights of the same sea agree.
+    EXPECT_NEAR(std::stod(item(16)), std::stod(item(17)), 0.1);
+    EXPECT_NEAR(std::stod(item(18)), b.stats.level.hm0, 0.006);
+    EXPECT_NEAR(std::stod(item(19)), b.stats.level.depth, 0.06);
+    // Channel 1 (pressure) statistics in counts: mean, sd, missing, spikes.
+    EXPECT_NEAR(std::stod(item(20)), b.stats.channels[0].mean, 0.51);
+    EXPECT_NEAR(std::stod(item(21)), b.stats.channels[0].sd, 0.051);
+    EXPECT_EQ(std::stoi(item(22)), b.stats.channels[0].missing);
+    EXPECT_EQ(std::stoi(item(23)), 2);
+    // Channel 3 mean (code 144) and an undefined sensor slot (channel 4 + ...).
+    EXPECT_NEAR(std::stod(item(30)), b.stats.channels[2].mean, 0.51);
+    EXPECT_NEAR(std::stod(item(31)), b.stats.channels[3].mean, 0.51);
+    // Spacers and unused positions stay as in the empty record.
+    EXPECT_EQ(item(24), "-----");
+    EXPECT_EQ(item(40), "-----");
+
+    // Patterns of a result-item table replace the shipped ones.
+    ResultItemTable t;
+    ASSERT_EQ(t.parse({"[200] table", "001017,#0.000,a,b"}), Status::Ok);
+    synth::ResultLayout withTable = *layout;
+    withTable.usePatterns(t);
+    EXPECT_EQ(withTable.patternOf(17), "#0.000");
+    EXPECT_EQ(withTable.patternOf(40), synth::shippedPattern(40));
+    std::snprintf(hm0, sizeof hm0, "%5.3f", b.stats.hm0);
+    EXPECT_EQ(resultItem(synth::composeResultsRecord(withTable, b.header, b.stats), 5), hm0);
 }

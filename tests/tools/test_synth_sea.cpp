@@ -162,6 +162,8 @@ TEST(SynthSea, PressureAndVelocitySpectraFollowLinearTheory)
             for (auto* x : {&eta, &p, &u, &v})
                 for (double& y : *x)
                     y *= 0.01;  // cm -> m, cm/s -> m/s
+            for (double& y : p)
+                y /= o.sea.headScale;  // recorded head -> metres of sea water
             const auto pe = periodogram(eta, dt, maxBin), pp = periodogram(p, dt, maxBin);
             const auto pu = periodogram(u, dt, maxBin), pv = periodogram(v, dt, maxBin);
             for (std::size_t j = 0; j < sEta.size(); ++j) {
@@ -251,7 +253,7 @@ TEST(SynthSea, MeansFollowCurrentTideTemperatureAndCompass)
             return std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
         };
         // Pressure head and level both see the same tide.
-        EXPECT_NEAR(mean(0) / 100.0 + o.sea.gaugeHeight, b.stats.depth, 1e-9);
+        EXPECT_NEAR(mean(0) / 100.0 / o.sea.headScale + o.sea.gaugeHeight, b.stats.depth, 1e-9);
         EXPECT_NEAR(mean(3) / 100.0 + o.sea.levelSensorHeight, b.stats.depth, 1e-9);
         EXPECT_NEAR(b.stats.depth, o.sea.depth, o.sea.tideAmplitude + 1e-9);
         // Current toward the north-east seen from an instrument facing east:

@@ -73,27 +73,88 @@ SynthesisSettings synthesisFor(const GeneratorOptions& o)
     return s;
 }
 
-// Circular mean of directions (degrees) with weights.
-double circularMean(const std::vector<double>& deg, const std::vector<double>& w)
+// Circular mean of directions (degrees) with weights, and the mean
+// resultant length R (0..1).
+double circularMean(const std::vector<double>& deg, const std::vector<double>& w, double* resultant = nullptr)
 {
-    double s = 0.0, c = 0.0;
+    double s = 0.0, c = 0.0, total = 0.0;
     for (std::size_t i = 0; i < deg.size(); ++i) {
         s += w[i] * std::sin(degToRad(deg[i]));
         c += w[i] * std::cos(degToRad(deg[i]));
+        total += w[i];
     }
+    if (resultant)
+        *resultant = total > 0.0 ? std::hypot(s, c) / total : 0.0;
     if (s == 0.0 && c == 0.0)
         return 0.0;
     return wrapDegrees(std::atan2(s, c) * 180.0 / kPi);
 }
 
-void zeroCrossingStatistics(const std::vector<double>& eta, double dt, BurstStatistics& st)
+double meanOf(const std::vector<double>& x)
 {
-    const std::size_t n = eta.size();
+    return x.empty() ? 0.0 : std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
+}
+
+double variance(const std::vector<double>& x)
+{
+    if (x.size() < 2)
+        return 0.0;
+    const double m = meanOf(x);
+    double s = 0.0;
+    for (double v : x)
+        s += (v - m) * (v - m);
+    return s / static_cast<double>(x.size());
+}
+
+// Least-squares slope of x against the sample index.
+double slopeOf(const std::vector<double>& x)
+{
+    const std::size_t n = x.size();
+    if (n < 2)
+        return 0.0;
+    const double mi = 0.5 * static_cast<double>(n - 1), mx = meanOf(x);
+    double sxy = 0.0, sxx = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double di = static_cast<double>(i) - mi;
+        sxy += di * (x[i] - mx);
+        sxx += di * di;
+    }
+    return sxx > 0.0 ? sxy / sxx : 0.0;
+}
+
+// Zero-up-crossing and moment statistics of a surface record (m), with the
+// mean water depth seen by the sensor.
+WaveStatistics waveStatistics(const std::vector<double>& record, double dt, double depth)
+{
+    WaveStatistics st;
+    st.depth = depth;
+    const std::size_t n = record.size();
     if (n < 3)
-        return;
-    const double mean = std::accumulate(eta.begin(), eta.end(), 0.0) / static_cast<double>(n);
+        return st;
+    st.valid = true;
+    // The waves are what remains about the linear trend (the tide).
+    const double slope = slopeOf(record);
+    st.levelChange = slope * static_cast<double>(n) * dt;
+    std::vector<double> eta(record);
+    const double mid = 0.5 * static_cast<double>(n - 1);
+    for (std::size_t i = 0; i < n; ++i)
+        eta[i] -= slope * (static_cast<double>(i) - mid);
+    const double mean = meanOf(eta);
+    const double var = variance(eta);
+    st.rms = std::sqrt(var);
+    st.hm0 = 4.0 * st.rms;
+    if (var > 0.0) {
+        double m3 = 0.0, m4 = 0.0;
+        for (double v : eta) {
+            const double d = v - mean;
+            m3 += d * d * d;
+            m4 += d * d * d * d;
+        }
+        st.skewness = m3 / static_cast<double>(n) / std::pow(var, 1.5);
+        st.kurtosis = m4 / static_cast<double>(n) / (var * var);
+    }
     struct Wave {
-        double h, t;
+        double h, t, crest, trough;
     };
     std::vector<Wave> waves;
     double lastCross = -1.0;
@@ -105,7 +166,7 @@ void zeroCrossingStatistics(const std::vector<double>& eta, double dt, BurstStat
         if (a < 0.0 && b >= 0.0) {
             const double tc = (static_cast<double>(i) + (-a) / (b - a)) * dt;
             if (lastCross >= 0.0)
-                waves.push_back({hi - lo, tc - lastCross});
+                waves.push_back({hi - lo, tc - lastCross, hi, -lo});
             lastCross = tc;
             hi = -1e300;
             lo = 1e300;
@@ -113,7 +174,7 @@ void zeroCrossingStatistics(const std::vector<double>& eta, double dt, BurstStat
     }
     st.waves = static_cast<int>(waves.size());
     if (waves.empty())
-        return;
+        return st;
     double hs = 0.0, ts = 0.0;
     for (const Wave& w : waves) {
         hs += w.h;
@@ -121,54 +182,58 @@ void zeroCrossingStatistics(const std::vector<double>& eta, double dt, BurstStat
     }
     st.hmean = hs / static_cast<double>(waves.size());
     st.tmean = ts / static_cast<double>(waves.size());
-    std::stable_sort(waves.begin(), waves.end(), [](const Wave& x, const Wave& y) { return x.h > y.h; });
-    st.hmax = waves[0].h;
-    st.tHmax = waves[0].t;
+    std::vector<Wave> sorted = waves;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Wave& x, const Wave& y) { return x.h > y.h; });
+    st.hmax = sorted[0].h;
+    st.tHmax = sorted[0].t;
+    st.crest = sorted[0].crest;
+    st.trough = sorted[0].trough;
     auto topMean = [&](std::size_t count, double& h, double& t) {
-        count = std::max<std::size_t>(1, std::min(count, waves.size()));
+        count = std::max<std::size_t>(1, std::min(count, sorted.size()));
         double sh = 0.0, stt = 0.0;
         for (std::size_t i = 0; i < count; ++i) {
-            sh += waves[i].h;
-            stt += waves[i].t;
+            sh += sorted[i].h;
+            stt += sorted[i].t;
         }
         h = sh / static_cast<double>(count);
         t = stt / static_cast<double>(count);
     };
-    topMean(waves.size() / 10, st.h10, st.t10);
-    topMean(waves.size() / 3, st.h3, st.t3);
+    topMean(sorted.size() / 10, st.h10, st.t10);
+    topMean(sorted.size() / 3, st.h3, st.t3);
+    // Runs of successive waves higher than H1/3.
+    int runs = 0, inRun = 0, total = 0;
+    for (const Wave& w : waves) {
+        if (w.h > st.h3) {
+            ++total;
+            if (!inRun)
+                ++runs;
+            inRun = 1;
+        } else {
+            inRun = 0;
+        }
+    }
+    st.meanRun = runs > 0 ? static_cast<double>(total) / runs : 0.0;
+    return st;
 }
 
-double variance(const std::vector<double>& x)
-{
-    if (x.size() < 2)
-        return 0.0;
-    const double m = std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
-    double s = 0.0;
-    for (double v : x)
-        s += (v - m) * (v - m);
-    return s / static_cast<double>(x.size());
-}
-
-double meanOf(const std::vector<double>& x)
-{
-    return x.empty() ? 0.0 : std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
-}
-
-void spectralStatistics(const std::vector<WaveComponent>& comps, BurstStatistics& st)
+void spectralStatistics(const std::vector<WaveComponent>& comps, const HeaderFields& header, BurstStatistics& st)
 {
     if (comps.empty())
         return;
-    const double m0 = spectralMoment(comps, 0), m1 = spectralMoment(comps, 1), m2 = spectralMoment(comps, 2);
+    const double m0 = spectralMoment(comps, 0), m1 = spectralMoment(comps, 1), m2 = spectralMoment(comps, 2),
+                 m4 = spectralMoment(comps, 4);
     st.tm01 = m1 > 0.0 ? m0 / m1 : 0.0;
     st.tm02 = m2 > 0.0 ? std::sqrt(m0 / m2) : 0.0;
-    // Peak period: the energy-weighted mean frequency of the most energetic
-    // of 16 equal bands over the component range.
+    st.epsilon = m0 > 0.0 && m4 > 0.0 ? std::sqrt(std::max(0.0, 1.0 - m2 * m2 / (m0 * m4))) : 0.0;
+    // Band densities over the component range: the peak period is the
+    // energy-weighted mean period of the most energetic band, Qp Goda's
+    // peakedness 2/m0^2 * integral f S(f)^2 df.
     double fmin = comps.front().frequency, fmax = fmin;
     for (const WaveComponent& c : comps) {
         fmin = std::min(fmin, c.frequency);
         fmax = std::max(fmax, c.frequency);
     }
-    constexpr int bands = 16;
+    constexpr int bands = 32;
     std::array<double, bands> e{}, ef{};
     const double width = (fmax - fmin) / bands;
     for (const WaveComponent& c : comps) {
@@ -180,12 +245,99 @@ void spectralStatistics(const std::vector<WaveComponent>& comps, BurstStatistics
     }
     const std::size_t best = static_cast<std::size_t>(std::max_element(e.begin(), e.end()) - e.begin());
     st.peakPeriod = e[best] > 0.0 && ef[best] > 0.0 ? e[best] / ef[best] : 0.0;
-    std::vector<double> dirs, w;
-    for (const WaveComponent& c : comps) {
-        dirs.push_back(c.direction);
-        w.push_back(c.amplitude * c.amplitude);
+    if (width > 0.0 && m0 > 0.0) {
+        double q = 0.0;
+        for (int b = 0; b < bands; ++b) {
+            const double f = fmin + (b + 0.5) * width;
+            q += f * e[static_cast<std::size_t>(b)] * e[static_cast<std::size_t>(b)] / width;
+        }
+        st.qp = 2.0 * q / (m0 * m0);
     }
-    st.meanDirection = circularMean(dirs, w);
+    // Directions: the mean, its spread (circular standard deviation) and the
+    // cos-2s parameter with the same resultant length, R = s/(s+1).
+    std::vector<double> dirs, w, sigDirs, sigW;
+    const double fs = st.surface.t3 > 0.0 ? 1.0 / st.surface.t3 : 0.0;
+    double inRange = 0.0;
+    const double from = wrapDegrees(header.ext130), to = header.ext132;
+    for (const WaveComponent& c : comps) {
+        const double en = c.amplitude * c.amplitude;
+        dirs.push_back(c.direction);
+        w.push_back(en);
+        if (fs > 0.0 && c.frequency >= 0.8 * fs && c.frequency <= 1.2 * fs) {
+            sigDirs.push_back(c.direction);
+            sigW.push_back(en);
+        }
+        const bool inside = to - from >= 360.0 ? true
+                            : from <= wrapDegrees(to) ? (c.direction >= from && c.direction <= wrapDegrees(to))
+                                                      : (c.direction >= from || c.direction <= wrapDegrees(to));
+        if (inside)
+            inRange += 0.5 * en;
+    }
+    double r = 0.0;
+    st.meanDirection = circularMean(dirs, w, &r);
+    st.spreadAngle = r > 0.0 ? std::sqrt(-2.0 * std::log(std::min(r, 1.0))) * 180.0 / kPi : 180.0;
+    st.smax = r < 1.0 ? std::min(r / (1.0 - r), 999.0) : 999.0;
+    st.significantDirection = sigDirs.empty() ? st.meanDirection : circularMean(sigDirs, sigW);
+    st.inRangePercent = m0 > 0.0 ? 100.0 * inRange / m0 : 0.0;
+    st.inRangeHeight = 4.0 * std::sqrt(inRange);
+}
+
+ChannelStatistics channelStatistics(const std::vector<std::int16_t>& counts, double dt, int spikes)
+{
+    ChannelStatistics c;
+    std::vector<double> valid;
+    valid.reserve(counts.size());
+    for (std::int16_t v : counts) {
+        if (v == kMissingSample)
+            ++c.missing;
+        else
+            valid.push_back(v);
+    }
+    c.spikes = spikes;
+    if (valid.empty())
+        return c;
+    c.mean = meanOf(valid);
+    c.sd = std::sqrt(variance(valid));
+    c.max = *std::max_element(valid.begin(), valid.end());
+    c.min = *std::min_element(valid.begin(), valid.end());
+    c.slope = slopeOf(valid) * 60.0 / dt;
+    std::vector<double> sorted = valid;
+    const std::size_t mid = sorted.size() / 2;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(mid), sorted.end());
+    c.median = sorted[mid];
+    if (sorted.size() % 2 == 0) {
+        const double below = *std::max_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(mid));
+        c.median = 0.5 * (c.median + below);
+    }
+    return c;
+}
+
+// Highest moving average of the wind speed over a window, with the vector
+// direction (from) over that window.
+void windPeak(const std::vector<double>& east, const std::vector<double>& north, std::size_t window, double& speed,
+              double& direction)
+{
+    speed = 0.0;
+    direction = 0.0;
+    const std::size_t n = east.size();
+    if (n == 0)
+        return;
+    window = std::clamp<std::size_t>(window, 1, n);
+    double ss = 0.0, se = 0.0, sn = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        ss += std::hypot(east[i], north[i]);
+        se += east[i];
+        sn += north[i];
+        if (i >= window) {
+            ss -= std::hypot(east[i - window], north[i - window]);
+            se -= east[i - window];
+            sn -= north[i - window];
+        }
+        if (i + 1 >= window && ss / static_cast<double>(window) > speed) {
+            speed = ss / static_cast<double>(window);
+            direction = wrapDegrees(std::atan2(-se, -sn) * 180.0 / kPi);
+        }
+    }
 }
 
 std::uint64_t sectorsOfPlan(const GeneratorOptions& o)
@@ -209,7 +361,7 @@ ChannelFactors ChannelFactors::defaults()
     f.factor = {
         {code::pressure, 0.1}, {code::currentX, 0.1}, {code::currentY, 0.1}, {code::level, 0.1},
         {code::compass, 0.1},  {code::temperature, 0.01}, {code::windX, 0.01}, {code::windY, 0.01},
-        {code::pressure2, 0.1}, {48, 0.1}, {49, 0.1}, {50, 0.1}, {51, 0.1},
+        {code::pressure2, 0.5}, {48, 0.1}, {49, 0.1}, {50, 0.1}, {51, 0.1},
     };
     return f;
 }
@@ -553,33 +705,112 @@ Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
 
     // Statistics and the results record.
     BurstStatistics& st = b.stats;
-    st.hm0 = 4.0 * std::sqrt(variance(b.elevation));
-    zeroCrossingStatistics(b.elevation, b.dt, st);
-    spectralStatistics(b.components, st);
     st.depth = sea.depth + meanOf(tide);
+    bool hasPressure = false;
+    std::size_t levelChannel = nc;
+    std::size_t windXChannel = nc, windYChannel = nc;
+    bool hasCurrentX = false, hasCurrentY = false;
+    for (std::size_t ch = 0; ch < nc; ++ch) {
+        const int c = p.channels[ch];
+        hasPressure |= c == code::pressure || c == code::pressure2 || (c >= code::array0 && c <= code::array3);
+        hasCurrentX |= c == code::currentX;
+        hasCurrentY |= c == code::currentY;
+        if (c == code::level && levelChannel == nc)
+            levelChannel = ch;
+        if (c == code::windX && windXChannel == nc)
+            windXChannel = ch;
+        if (c == code::windY && windYChannel == nc)
+            windYChannel = ch;
+    }
+    // Pressure-type wave statistics describe the surface over the gauge.
+    std::vector<double> surface(b.elevation.size());
+    for (std::size_t i = 0; i < surface.size(); ++i)
+        surface[i] = b.elevation[i] + tide[i];
+    st.surface = waveStatistics(surface, b.dt, st.depth);
+    st.pressureRecorded = hasPressure;
+    if (levelChannel < nc) {
+        std::vector<double> level(b.physical[levelChannel].size());
+        for (std::size_t i = 0; i < level.size(); ++i)
+            level[i] = b.physical[levelChannel][i] / 100.0;
+        st.level = waveStatistics(level, b.dt, meanOf(level) + sea.levelSensorHeight);
+        int missingLevel = 0;
+        for (std::int16_t v : b.counts[levelChannel])
+            missingLevel += v == kMissingSample ? 1 : 0;
+        st.levelMissingPercent = n > 0 ? 100.0 * missingLevel / n : 0.0;
+    }
+    st.hm0 = 4.0 * std::sqrt(variance(b.elevation));
+    st.hm0Level = st.level.valid ? st.level.hm0 : 0.0;
+    st.hmax = st.surface.hmax;
+    st.tHmax = st.surface.tHmax;
+    st.h10 = st.surface.h10;
+    st.t10 = st.surface.t10;
+    st.h3 = st.surface.h3;
+    st.t3 = st.surface.t3;
+    st.hmean = st.surface.hmean;
+    st.tmean = st.surface.tmean;
+    st.waves = st.surface.waves;
+    spectralStatistics(b.components, b.header, st);
+
+    st.currentRecorded = hasCurrentX && hasCurrentY;
     const double mE = meanOf(curE), mN = meanOf(curN);
+    st.currentEast = 100.0 * mE;
+    st.currentNorth = 100.0 * mN;
     st.currentSpeed = 100.0 * std::hypot(mE, mN);
     st.currentDirection = st.currentSpeed > 0.0 ? wrapDegrees(std::atan2(mE, mN) * 180.0 / kPi) : 0.0;
-    st.temperature = temperatureAt(sea, t0 + 0.5 * duration);
-    for (std::size_t ch = 0; ch < nc; ++ch)
-        if (p.channels[ch] == code::temperature) {
-            st.temperature = meanOf(b.physical[ch]);
-            break;
+    st.currentSdEast = 100.0 * std::sqrt(variance(curE));
+    st.currentSdNorth = 100.0 * std::sqrt(variance(curN));
+    for (std::size_t i = 0; i < curE.size(); ++i)
+        st.currentMax = std::max(st.currentMax, 100.0 * std::hypot(curE[i], curN[i]));
+
+    st.windRecorded = windXChannel < nc && windYChannel < nc;
+    if (st.windRecorded) {
+        const std::vector<double>& we = b.physical[windXChannel];
+        const std::vector<double>& wn = b.physical[windYChannel];
+        std::vector<double> speed(we.size());
+        for (std::size_t i = 0; i < we.size(); ++i)
+            speed[i] = std::hypot(we[i], wn[i]);
+        st.windSpeed = meanOf(speed);
+        st.windSd = std::sqrt(variance(speed));
+        st.windDirection = wrapDegrees(std::atan2(-meanOf(we), -meanOf(wn)) * 180.0 / kPi);
+        windPeak(we, wn, static_cast<std::size_t>(std::lround(10.0 / b.dt)), st.windMax10, st.windMax10Direction);
+        windPeak(we, wn, static_cast<std::size_t>(std::lround(3.0 / b.dt)), st.windGust, st.windGustDirection);
+        const std::size_t last = std::min(we.size(), static_cast<std::size_t>(std::lround(600.0 / b.dt)));
+        const std::vector<double> le(we.end() - static_cast<std::ptrdiff_t>(last), we.end());
+        const std::vector<double> ln(wn.end() - static_cast<std::ptrdiff_t>(last), wn.end());
+        const std::vector<double> ls(speed.end() - static_cast<std::ptrdiff_t>(last), speed.end());
+        st.windLast10 = meanOf(ls);
+        st.windLast10Direction = wrapDegrees(std::atan2(-meanOf(le), -meanOf(ln)) * 180.0 / kPi);
+    }
+    for (std::size_t ch = 0; ch < nc; ++ch) {
+        const std::vector<double>& v = b.physical[ch];
+        if (p.channels[ch] == code::temperature && !st.temperatureRecorded && !v.empty()) {
+            st.temperatureRecorded = true;
+            st.temperature = meanOf(v);
+            st.temperatureMin = *std::min_element(v.begin(), v.end());
+            st.temperatureMax = *std::max_element(v.begin(), v.end());
         }
-    st.bearing = wrapDegrees(sea.heading);
-    if (!windE.empty()) {
-        const double we = meanOf(windE), wn = meanOf(windN);
-        st.windSpeed = std::hypot(we, wn);
-        st.windDirection = wrapDegrees(std::atan2(-we, -wn) * 180.0 / kPi);
-    } else {
+        if (p.channels[ch] == code::compass && !st.bearingRecorded) {
+            std::vector<double> w(v.size(), 1.0);
+            st.bearingRecorded = true;
+            st.bearing = circularMean(v, w);
+        }
+    }
+    if (!st.temperatureRecorded)
+        st.temperature = temperatureAt(sea, t0 + 0.5 * duration);
+    if (!st.bearingRecorded)
+        st.bearing = wrapDegrees(sea.heading);
+    if (!st.windRecorded) {
         st.windSpeed = sea.windSpeed;
         st.windDirection = wrapDegrees(sea.windDirection);
     }
+    st.missingSamples = static_cast<int>(b.missing.size());
+    st.spikes = static_cast<int>(b.spikes.size());
+    std::vector<int> spikesPerChannel(nc, 0);
+    for (const auto& sp : b.spikes)
+        ++spikesPerChannel[static_cast<std::size_t>(sp.first)];
+    st.channels.clear();
     for (std::size_t ch = 0; ch < nc; ++ch)
-        if (p.channels[ch] == code::level) {
-            st.hm0Level = 4.0 * std::sqrt(variance(b.physical[ch])) / 100.0;
-            break;
-        }
+        st.channels.push_back(channelStatistics(b.counts[ch], b.dt, spikesPerChannel[ch]));
     b.resultsRecord = composeResultsRecord(o.layout, b.header, st);
     return b;
 }

@@ -39,7 +39,7 @@ struct SeaState {
     double windSpeed = 5.0;           // m/s
     double windDirection = 0.0;       // wind from, degrees
     double gustiness = 0.15;          // standard deviation of the gusts as a fraction of the wind speed
-    double headScale = 1.0;           // recorded pressure head = head of sea water * headScale
+    double headScale = 1.0248;        // recorded pressure head per metre of sea water (sea-water density)
     double gravity = kStandardGravity;
     // Horizontal positions (m, east and north of the main gauge) of the four
     // array pressure sensors (channel codes 48 to 51), all at gaugeHeight.
