@@ -7,7 +7,10 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
+
+#include <unistd.h>
 
 namespace varenta {
 
@@ -108,7 +111,30 @@ std::string rawTableExportName(const std::string& filePrefix) { return filePrefi
 
 Status writeRawTableExport(const std::string& path, const std::string& body)
 {
-    return writeFileBytesAtomic(path, toCodePage(body));
+    // The export is written again at every display step, so it is replaced
+    // by rename (never seen half written) without waiting for the disk.
+    namespace fs = std::filesystem;
+    const std::string bytes = toCodePage(body);
+    const std::string temp = path + ".~" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return Status::Io;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            fs::remove(temp, ec);
+            return Status::Io;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, path, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return Status::Io;
+    }
+    return Status::Ok;
 }
 
 Status copyRawTableToWeb(const std::string& exportPath, const std::string& webFolder)

@@ -1,0 +1,168 @@
+// The processing program's main window, offscreen: opening a master file of
+// 20 000 bursts with the raw data table shown, and one forward display step
+// with the raw data table open.
+//
+// The program folder (installation data, a settings file that keeps the raw
+// table switched on, and the master file pair of 20-minute bursts at 0.5 s
+// of three channels) is made once under $VARENTA_BENCH_DIR or
+// /tmp/varenta-bench-shell and reused by later runs.
+#include "common/installdata.h"
+#include "common/settings.h"
+#include "common/textfile.h"
+#include "tolv/data/ui/documentwindow.h"
+#include "tolv/shell/stepping.h"
+#include "tolv/shell/ui/mdiform1.h"
+#include "tools/synth/synth.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPlainTextEdit>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+using namespace varenta;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kBursts = 20000;
+
+std::string benchDir()
+{
+    const char* env = std::getenv("VARENTA_BENCH_DIR");
+    return env && *env ? env : "/tmp/varenta-bench-shell";
+}
+
+std::string masterPath() { return benchDir() + "/NR012M.H10"; }
+
+// The measurement file: the samples of one generated burst under 20 000
+// headers of their own; a results file of empty records beside it.
+bool makeProgramFolder()
+{
+    const fs::path dir = benchDir();
+    fs::create_directories(dir);
+    if (installProgramData(std::string(VARENTA_SOURCE_DIR_BENCH) + "/data", dir.string()) != Status::Ok)
+        return false;
+    synth::GeneratorOptions o;
+    o.fidelity = synth::Fidelity::Cheap;
+    o.plan.durationMinutes = 20;
+    o.plan.intervalCode = 1;
+    o.plan.intervalMinutes = 60;
+    o.plan.channels = {synth::code::pressure, synth::code::currentX, synth::code::currentY};
+    o.plan.bursts = kBursts;
+    const int spm = synth::sectorsPerMeasurement(o);
+    const std::uint64_t want = static_cast<std::uint64_t>(kBursts) * spm * kSectorSize;
+    std::error_code ec;
+    if (fs::file_size(masterPath(), ec) != want || ec) {
+        const std::vector<std::int16_t> samples = synth::generateBurst(o, 1).interleaved();
+        const std::string tmp = masterPath() + ".part";
+        std::FILE* f = std::fopen(tmp.c_str(), "wb");
+        if (!f)
+            return false;
+        for (int m = 1; m <= kBursts; ++m) {
+            const HeaderFields h = synth::headerFor(o, static_cast<std::uint32_t>(m));
+            for (const Sector& s : packMeasurement(h, samples))
+                std::fwrite(s.data(), 1, s.size(), f);
+        }
+        std::fclose(f);
+        fs::rename(tmp, masterPath());
+        std::FILE* r = std::fopen((benchDir() + "/NR012L.H10").c_str(), "wb");
+        if (!r)
+            return false;
+        const std::string rec = emptyResultsRecord();
+        for (int m = 1; m <= kBursts; ++m)
+            std::fwrite(rec.data(), 1, rec.size(), r);
+        std::fclose(r);
+    }
+    // Settings: the raw table switched on, protection so that the runs
+    // leave the settings file as it is.
+    const std::string ini = benchDir() + "/tolvi.ini";
+    fs::copy_file(dir / "tolvi.org", ini, fs::copy_options::overwrite_existing);
+    std::vector<std::string> layout;
+    if (readTextLines(ini, layout) != Status::Ok)
+        return false;
+    Settings s;
+    if (s.load(ini) != Status::Ok)
+        return false;
+    s.set(89, 0, "100");
+    s.set(98, 0, "");
+    s.set(85, 4, "0");
+    return writeTextLines(ini, s.render(layout)) == Status::Ok;
+}
+
+struct Window {
+    ScriptedPrompter prompter;
+    std::unique_ptr<MDIForm1> w;
+    Window()
+    {
+        ShellOptions opt;
+        opt.programFolder = benchDir();
+        opt.argument = "60";  // protection on, no exit question
+        opt.prompter = &prompter;
+        w = std::make_unique<MDIForm1>(opt);
+        w->startUp();
+    }
+};
+
+void BM_OpenWithRawTable(benchmark::State& state)
+{
+    Window win;
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        win.w->openPath(masterPath());
+        DocumentWindow* d = win.w->documentWindow(0);
+        if (!d || win.w->dataSet().latestNumber != kBursts) {
+            state.SkipWithError("the raw table did not open");
+            break;
+        }
+        lines = static_cast<std::size_t>(d->richTextBox1()->blockCount());
+    }
+    state.counters["bursts"] = static_cast<double>(win.w->dataSet().latestNumber);
+    state.counters["lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_OpenWithRawTable)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_ForwardDisplayStep(benchmark::State& state)
+{
+    Window win;
+    win.w->openPath(masterPath());
+    if (!win.w->documentWindow(0)) {
+        state.SkipWithError("the raw table did not open");
+        return;
+    }
+    win.w->selectMeasurement(1);
+    for (auto _ : state) {
+        if (win.w->dataSet().currentNumber >= kBursts) {
+            state.PauseTiming();
+            win.w->selectMeasurement(1);
+            state.ResumeTiming();
+        }
+        win.w->repetitionCombo()->setEditText(QStringLiteral("1"));
+        win.w->step(stepmode::kForwardDisplay);
+    }
+    state.counters["at"] = static_cast<double>(win.w->dataSet().currentNumber);
+}
+BENCHMARK(BM_ForwardDisplayStep)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (!makeProgramFolder()) {
+        std::fprintf(stderr, "cannot prepare %s\n", benchDir().c_str());
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
