@@ -1,6 +1,7 @@
 // nrsynth: writes a synthetic master file pair (measurement file and results
 // file) from a sea state, for demonstrations, fixtures and benchmarks.
 #include "common/channeltable.h"
+#include "common/resultitems.h"
 #include "common/settings.h"
 #include "tools/synth/synth.h"
 
@@ -33,6 +34,8 @@ Files
   --settings FILE        settings file whose item 165 value 1 gives the results
                          layout (default: DIR/tolvi.ini or DIR/tolvi.org when present)
   --layout-item N        settings item holding the layout (default 165)
+  --result-items FILE    "tolvg.org" giving the number patterns of the results
+                         (default: DIR/tolvg.org when present, else the shipped patterns)
   --no-results           do not write the results file
 
 Schedule and logger
@@ -170,7 +173,7 @@ bool parseStart(const std::string& s, DateTime& t)
 int main(int argc, char** argv)
 {
     synth::GeneratorOptions o;
-    std::string out, prefix = "NR001", tablePath, settingsPath;
+    std::string out, prefix = "NR001", tablePath, settingsPath, itemsPath;
     int layoutItem = 165;
     bool quiet = false;
     std::string error;
@@ -192,6 +195,7 @@ int main(int argc, char** argv)
     withValue["--ext"] = [&](const std::string& v) { o.extension = v; return v.size() > 1 && v[0] == '.'; };
     withValue["--channel-table"] = [&](const std::string& v) { tablePath = v; return true; };
     withValue["--settings"] = [&](const std::string& v) { settingsPath = v; return true; };
+    withValue["--result-items"] = [&](const std::string& v) { itemsPath = v; return true; };
     withValue["--layout-item"] = integer(layoutItem, 0, 199);
     withValue["--bursts"] = integer(o.plan.bursts, 0, 100000000);
     withValue["--duration"] = integer(o.plan.durationMinutes, 1, 60);
@@ -356,6 +360,17 @@ int main(int argc, char** argv)
             return 1;
         }
         o.layout = *layout;
+    }
+    if (itemsPath.empty() && fs::exists(fs::path(out) / "tolvg.org", ec))
+        itemsPath = (fs::path(out) / "tolvg.org").string();
+    if (!itemsPath.empty()) {
+        ResultItemTable items;
+        const Status st = items.load(itemsPath);
+        if (st != Status::Ok) {
+            std::fprintf(stderr, "nrsynth: cannot read the result items %s (%s)\n", itemsPath.c_str(), statusName(st));
+            return 1;
+        }
+        o.layout.usePatterns(items);
     }
 
     std::string message;

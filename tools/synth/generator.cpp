@@ -405,19 +405,21 @@ HeaderFields BurstPlan::defaultHeaderTemplate()
     f.cpuVoltage = 33;       // 3.3 V
     f.measureVoltage = 120;  // 12.0 V
     f.programNumber = 1;
-    // The logger's own processing settings (extended block).
-    f.ext128 = 50;    // gauge height 0.50 m (value / 100), set from the sea state
-    f.ext130 = 0;     // main wave direction range start
-    f.ext132 = 360;   // ... end
-    f.ext134 = 0;     // declination
-    f.ext135 = 12;    // conversion factor limit
-    f.ext136 = 30;    // spike filter level
-    f.ext137 = 3;     // spike filter passes
-    f.ext138 = 10;    // 0.10 m: lowest height for directions
-    f.ext139 = 0;
-    f.ext140 = 10000; // pressure-head divisor 1.0 (value / 10000), set from the sea state
-    f.ext142 = 0;
-    f.ext143 = 0;
+    // The logger's own processing settings (extended block), equal to the
+    // defaults of the shipped settings.
+    f.ext128 = 50;     // gauge height 0.50 m (value / 100), set from the sea state
+    f.ext130 = 0;      // bearing range of waves reaching the coast: start
+    f.ext132 = 360;    // ... end
+    f.ext134 = 7;      // magnetic declination, degrees
+    f.ext135 = 12;     // limit of the pressure transfer factor
+    f.ext136 = 35;     // spike filter level
+    f.ext137 = 1;      // spike filter passes
+    f.ext138 = 15;     // 0.15 m: lowest significant height for directions (value / 100)
+    f.ext139 = 1;      // 0.01 m/s: lowest current speed for a direction (value / 100)
+    f.ext140 = 10248;  // sea-water density 1.0248 (value / 10000), set from the sea state
+    f.ext142 = 30;     // long-period filter: short period limit, s
+    f.ext143 = 0;      // long-period filter: long period limit (0 = none)
+    f.ext150 = 360;    // rotation of the current components (360 = header bearing)
     f.processingFlags = 0;
     return f;
 }
