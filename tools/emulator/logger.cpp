@@ -193,7 +193,7 @@ void LoggerEmulator::emitRaw(std::vector<std::uint8_t> bytes, int delayMs)
     out_.push_back(Chunk{std::move(bytes), delayMs});
 }
 
-void LoggerEmulator::emit(const Packet& p, bool expectAck)
+void LoggerEmulator::transmit(const Packet& p, bool expectAck)
 {
     const FaultConfig& f = cfg_.faults;
     std::uniform_real_distribution<double> u(0.0, 1.0);
@@ -338,7 +338,7 @@ void LoggerEmulator::onAck(std::int64_t nowMs)
     sendStreamItem();
 }
 
-void LoggerEmulator::sendStreamItem() { emit(streamPacket(stream_[cursor_]), true); }
+void LoggerEmulator::sendStreamItem() { transmit(streamPacket(stream_[cursor_]), true); }
 
 void LoggerEmulator::abortActivities()
 {
@@ -412,7 +412,7 @@ void LoggerEmulator::handleCommand(const Packet& p, std::int64_t nowMs)
 
     switch (code) {
     case 0x00:
-        emit(statusPacket(0x84, nowMs), false);
+        transmit(statusPacket(0x84, nowMs), false);
         break;
     case 0x02:
         if (auto s = speedForCode(p[cmd::speedCode]))
@@ -445,12 +445,12 @@ void LoggerEmulator::handleCommand(const Packet& p, std::int64_t nowMs)
             nextStart_ = addMinutes(day, next);
             state_ = kStateWaiting;
         }
-        emit(statusPacket(0x84, nowMs), false);
+        transmit(statusPacket(0x84, nowMs), false);
         break;
     }
     case 0x03:
         state_ = kStateStorage;
-        emit(statusPacket(0x84, nowMs), false);
+        transmit(statusPacket(0x84, nowMs), false);
         break;
     case 0x07:
     case 0x17:
@@ -490,7 +490,7 @@ void LoggerEmulator::handleCommand(const Packet& p, std::int64_t nowMs)
         std::copy(st.begin() + 8, st.begin() + 18, info.begin() + 8);  // clock and state now
         info[2] = 0x85;
         fixSectorChecksum(info.data());
-        emit(info, false);
+        transmit(info, false);
         break;
     }
     case 0x27:
@@ -503,14 +503,14 @@ void LoggerEmulator::handleCommand(const Packet& p, std::int64_t nowMs)
             nvInfo_ = image;
             state_ = kStateStorage;  // written to flash, then a reset
         } else {
-            emit(ramInfo_, false);
+            transmit(ramInfo_, false);
         }
         break;
     }
     case 0x57:
     case 0x67:
     case 0x37:
-        emit(statusPacket(0x84, nowMs), false);
+        transmit(statusPacket(0x84, nowMs), false);
         break;
     case 0x55: {
         Packet e = statusPacket(0x84, nowMs);
@@ -520,7 +520,7 @@ void LoggerEmulator::handleCommand(const Packet& p, std::int64_t nowMs)
             modemMode_ = true;
             modemLine_.clear();
         }
-        emit(e, false);
+        transmit(e, false);
         break;
     }
     default:
@@ -601,7 +601,7 @@ void LoggerEmulator::tick(std::int64_t nowMs)
     }
 
     if (monitoring_ && nowMs >= monitorNext_ && out_.empty()) {
-        emit(statusPacket(0x82, nowMs), false);
+        transmit(statusPacket(0x82, nowMs), false);
         liveOffset_ += std::max(1, mem_.channelCount());
         monitorNext_ = nowMs + std::max(10, cfg_.monitorPeriodMs);
     }
@@ -617,7 +617,7 @@ void LoggerEmulator::tick(std::int64_t nowMs)
         if (stream_.empty() && !monitoring_ && !modemMode_ && out_.empty() && cmd_.empty()) {
             std::uniform_int_distribution<int> pick(9, 14);
             const int nibble = pick(rng_);
-            emit(statusPacket(static_cast<std::uint8_t>(0x80 | nibble), nowMs), false);
+            transmit(statusPacket(static_cast<std::uint8_t>(0x80 | nibble), nowMs), false);
             ++stats_.automaticSent;
         }
     }

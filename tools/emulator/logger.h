@@ -118,7 +118,7 @@ private:
     void handleCommand(const Packet& p, std::int64_t nowMs);
     void handleModemByte(std::uint8_t b, std::int64_t nowMs);
     void onAck(std::int64_t nowMs);
-    void emit(const Packet& p, bool expectAck);
+    void transmit(const Packet& p, bool expectAck);
     void emitRaw(std::vector<std::uint8_t> bytes, int delayMs = 0);
     void sendStreamItem();
     Packet streamPacket(const StreamItem& it) const;

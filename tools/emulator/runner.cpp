@@ -3,6 +3,8 @@
 #include "brenlo24/link/posixport.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -109,16 +111,31 @@ std::string EmulatorRunner::memoryImage()
     return logger_->memory().image();
 }
 
-// Writes what is due of the chunk in flight.  True while a chunk is in flight.
-bool EmulatorRunner::writeSome(std::int64_t now)
+namespace {
+
+// The line's own time base for pacing, in microseconds (the logger's clock
+// and time-outs run on the program clock's milliseconds).
+std::int64_t lineMicros()
 {
-    if (chunk_.empty() && chunkPos_ == 0)
-        return false;
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+// Writes what is due of the chunk in flight.  Returns the microseconds to
+// wait before more is due (0: write again at once), or -1 when no chunk is
+// in flight any more.
+std::int64_t EmulatorRunner::writeSome()
+{
+    if (chunk_.empty())
+        return -1;
+    const std::int64_t now = lineMicros();
     if (!chunkStarted_) {
-        if (now < chunkStartMs_)
-            return true;
+        if (now < chunkStartUs_)
+            return chunkStartUs_ - now;
         chunkStarted_ = true;
-        lineFreeMs_ = std::max(lineFreeMs_, static_cast<double>(now));
+        lineFreeUs_ = std::max(lineFreeUs_, static_cast<double>(now));
     }
     int speed;
     bool pace;
@@ -127,13 +144,15 @@ bool EmulatorRunner::writeSome(std::int64_t now)
         speed = logger_->lineSpeed();
         pace = logger_->pacing();
     }
-    std::size_t n = chunk_.size() - chunkPos_;
-    const double byteMs = 10000.0 / std::max(1, speed);
+    const std::size_t left = chunk_.size() - chunkPos_;
+    std::size_t n = left;
+    const double byteUs = 1e7 / std::max(1, speed);  // ten bits a byte
     if (pace) {
-        if (lineFreeMs_ > static_cast<double>(now))
-            return true;
-        const auto due = static_cast<std::size_t>((static_cast<double>(now) - lineFreeMs_) / byteMs) + 1;
-        n = std::min(n, due);
+        // Bytes whose transmission has started by now.
+        const double ahead = static_cast<double>(now) - lineFreeUs_;
+        if (ahead < 0)
+            return static_cast<std::int64_t>(-ahead) + 1;
+        n = std::min(left, static_cast<std::size_t>(ahead / byteUs) + 1);
     }
     const ssize_t w = ::write(masterFd_, chunk_.data() + chunkPos_, n);
     if (w > 0) {
@@ -142,15 +161,22 @@ bool EmulatorRunner::writeSome(std::int64_t now)
         chunkPos_ += static_cast<std::size_t>(w);
         written_ += static_cast<std::size_t>(w);
         if (pace)
-            lineFreeMs_ += static_cast<double>(w) * byteMs;
+            lineFreeUs_ += static_cast<double>(w) * byteUs;
     }
     if (chunkPos_ >= chunk_.size()) {
         chunk_.clear();
         chunkPos_ = 0;
         chunkStarted_ = false;
-        return false;
+        return -1;
     }
-    return true;
+    if (w <= 0)
+        return 1000;  // the line is full: try again in a millisecond
+    if (!pace)
+        return 0;
+    // Wake when a few more bytes are due, so that a write carries several.
+    const std::size_t batch = std::min<std::size_t>(chunk_.size() - chunkPos_, 64);
+    const double wake = lineFreeUs_ + static_cast<double>(batch - 1) * byteUs - static_cast<double>(lineMicros());
+    return std::max<std::int64_t>(0, static_cast<std::int64_t>(wake));
 }
 
 void EmulatorRunner::loop(const std::atomic<bool>& stopFlag)
@@ -167,31 +193,30 @@ void EmulatorRunner::loop(const std::atomic<bool>& stopFlag)
                 chunk_ = std::move(c.bytes);
                 chunkPos_ = 0;
                 chunkStarted_ = false;
-                chunkStartMs_ = now + c.delayMs;
+                chunkStartUs_ = lineMicros() + static_cast<std::int64_t>(c.delayMs) * 1000;
                 if (c.delayMs > 0)
-                    lineFreeMs_ = std::max(lineFreeMs_, static_cast<double>(chunkStartMs_));
+                    lineFreeUs_ = std::max(lineFreeUs_, static_cast<double>(chunkStartUs_));
             }
         }
-        const bool inFlight = writeSome(now);
+        const std::int64_t waitUs = writeSome();
         bool more = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!inFlight && !logger_->hasOutput())
+            if (waitUs < 0 && !logger_->hasOutput())
                 logger_->outputDrained(appClock().tickMs());
-            more = !inFlight && logger_->hasOutput();
+            more = waitUs < 0 && logger_->hasOutput();
             deadline = logger_->nextDeadline();
         }
-        int timeout = 20;
+        std::int64_t timeoutUs = 20000;
         if (more)
-            timeout = 0;  // the next chunk starts on the next pass
-        else if (inFlight && !chunkStarted_)
-            timeout = static_cast<int>(std::clamp<std::int64_t>(chunkStartMs_ - now, 0, 20));  // a stall
-        else if (inFlight)
-            timeout = 1;
+            timeoutUs = 0;  // the next chunk starts on the next pass
+        else if (waitUs >= 0)
+            timeoutUs = std::min<std::int64_t>(waitUs, 20000);
         else if (deadline >= 0)
-            timeout = static_cast<int>(std::clamp<std::int64_t>(deadline - now, 0, 20));
+            timeoutUs = std::clamp<std::int64_t>((deadline - now) * 1000, 0, 20000);
         pollfd p{masterFd_, POLLIN, 0};
-        const int r = ::poll(&p, 1, timeout);
+        const timespec ts{static_cast<time_t>(timeoutUs / 1000000), static_cast<long>((timeoutUs % 1000000) * 1000)};
+        const int r = ::ppoll(&p, 1, &ts, nullptr);
         if (r > 0 && (p.revents & POLLIN)) {
             const ssize_t n = ::read(masterFd_, buf, sizeof buf);
             if (n > 0) {
@@ -201,7 +226,9 @@ void EmulatorRunner::loop(const std::atomic<bool>& stopFlag)
                 logger_->receive(buf, static_cast<std::size_t>(n), appClock().tickMs());
             }
         } else if (r > 0 && (p.revents & (POLLHUP | POLLERR)) && !isPty_) {
-            ::poll(nullptr, 0, timeout > 0 ? timeout : 1);
+            // A real port that went away: do not spin.
+            const timespec pauseTs{0, 20 * 1000 * 1000};
+            ::nanosleep(&pauseTs, nullptr);
         }
     }
 }

@@ -53,7 +53,7 @@ public:
 
 private:
     void loop(const std::atomic<bool>& stopFlag);
-    bool writeSome(std::int64_t now);
+    std::int64_t writeSome();
 
     EmulatorConfig cfg_;
     std::unique_ptr<LoggerEmulator> logger_;
@@ -69,9 +69,9 @@ private:
     // transmission in progress
     std::vector<std::uint8_t> chunk_;
     std::size_t chunkPos_ = 0;
-    std::int64_t chunkStartMs_ = -1;   // when the chunk may start / started
+    std::int64_t chunkStartUs_ = -1;   // when the chunk may start (line microseconds)
     bool chunkStarted_ = false;
-    double lineFreeMs_ = 0;            // paced: when the next byte may go out
+    double lineFreeUs_ = 0;            // paced: when the next byte may start
 };
 
 }  // namespace varenta::emu

@@ -420,6 +420,15 @@ void Form1::buildWindow()
     outer->addLayout(bottom);
     setCentralWidget(central);
 
+    // Start values of the controls.
+    setComboValue(combo3_[0], 20);
+    setComboValue(combo3_[1], 20);
+    setComboValue(combo3_[2], 0);
+    setComboValue(combo3_[3], 0);
+    setComboValue(combo4_[0], 0);
+    setComboValue(combo4_[1], 11);
+    setComboValue(combo4_[2], 60);
+
     connect(combo1_, qOverload<int>(&QComboBox::activated), this, &Form1::onPortChosen);
     connect(combo2_, qOverload<int>(&QComboBox::activated), this, &Form1::onSpeedChosen);
     connect(command1_[0], &QPushButton::clicked, this, &Form1::onCheck);
@@ -847,6 +856,7 @@ void Form1::closeEvent(QCloseEvent* e)
         d->close();
     timer1_->stop();
     timer2_->stop();
+    port_->close();
     e->accept();
 }
 
