@@ -50,6 +50,40 @@ void keepStats(const std::vector<RecordChannel>& ch, ConditionedRecord& rec)
         rec.stats[c] = ch[c].stats;
 }
 
+// Samples still marked missing after the conditioning (a leading run of
+// missing counts, the samples the spike filter took out of a channel whose
+// trend is not removed) are filled linearly between their valid
+// neighbours, the ends holding the nearest valid value, so that no view
+// meets the marker as a value.  A channel without any valid sample stays
+// as it is.
+int fillMissing(std::span<float> x)
+{
+    const std::size_t n = x.size();
+    std::size_t first = 0;
+    while (first < n && x[first] == kMissingValue)
+        ++first;
+    if (first == n)
+        return 0;
+    int filled = static_cast<int>(first);
+    for (std::size_t i = 0; i < first; ++i)
+        x[i] = x[first];
+    std::size_t last = first;  // last valid sample
+    for (std::size_t i = first + 1; i < n; ++i) {
+        if (x[i] == kMissingValue)
+            continue;
+        if (i > last + 1) {
+            const float step = (x[i] - x[last]) / static_cast<float>(i - last);
+            for (std::size_t j = last + 1; j < i; ++j)
+                x[j] = x[last] + step * static_cast<float>(j - last);
+            filled += static_cast<int>(i - last - 1);
+        }
+        last = i;
+    }
+    for (std::size_t j = last + 1; j < n; ++j, ++filled)
+        x[j] = x[last];
+    return filled;
+}
+
 float sampleInterval(const DataSet& d) { return d.header.intervalTenths / 10.0f; }
 
 bool isNumberText(const std::string& t)
@@ -174,6 +208,8 @@ void conditionDataSet(DataSet& d, const ChannelTable& table, const Settings& s, 
     const ConditioningReport report = ConditionRecord(ch, sampleInterval(d),
                                                       static_cast<std::uint8_t>(d.header.measureCondition & 0xFF),
                                                       conditioningSettingsFrom(s, state), spikeFilterWantedAtLoading(s));
+    for (RecordChannel& c : ch)
+        fillMissing(c.x);
     keepStats(ch, rec);
     rec.spikesRemoved = report.spikesRemoved;
 }

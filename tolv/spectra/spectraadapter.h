@@ -106,8 +106,11 @@ bool dataSetHasSamples(const DataSet& d);
 // The conditioning of a measurement just read (the loading hook): the
 // values are made from the counts (calibration with the channel factors of
 // the table, missing samples filled, the spike filter when wanted, the
-// trends of item 82 value 4).  The counts stay as read.  A results-only
-// measurement only clears the record.
+// trends of item 82 value 4).  Samples still missing afterwards (leading
+// missing counts, spikes taken out of a channel whose trend is kept) are
+// filled linearly between their valid neighbours, so the values never hold
+// the missing marker unless a channel has no valid sample at all.  The
+// counts stay as read.  A results-only measurement only clears the values.
 void conditionDataSet(DataSet& d, const ChannelTable& table, const Settings& s, const RuntimeState& state,
                       ConditionedRecord& rec);
 
