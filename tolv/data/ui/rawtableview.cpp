@@ -82,7 +82,11 @@ bool RawTableView::fill(ShellServices& shell)
     const std::string exportPath = shell.programFolder() + "/" + rawTableExportName(d.filePrefix);
     const Status st = writeRawTableExport(exportPath, text);
     if (st == Status::Ok) {
-        heading->setPlainText(displayText(rawTableHeading(d.displayChannels.captions0, d.displayChannels.captions1)));
+        // With the time column the captions move right by its width, so
+        // that they stay over their columns.
+        const std::string lead = in.timeColumn ? std::string(kRawTimeColumnWidth, ' ') : std::string();
+        heading->setPlainText(displayText(
+            rawTableHeading(lead + d.displayChannels.captions0, lead + d.displayChannels.captions1)));
         body->setPlainText(displayText(text));
         lastBody_ = std::move(text);
         w->clearEdits();

@@ -1134,6 +1134,10 @@ DocumentWindow* MDIForm1::openDocumentWindow(int kind)
     if (!v)
         return nullptr;
     auto* d = new DocumentWindow(*this, *v);
+    if (const char* cmd = viewCommandName(kind))
+        for (const auto& [key, b] : buttons_)
+            if (b->property("command").toString() == QLatin1String(cmd))
+                d->setWindowIcon(toolbarIcon(key));
     mdi_->addSubWindow(d);
     d->restorePosition();
     docs_[static_cast<std::size_t>(kind)] = d;
