@@ -62,13 +62,14 @@ DocumentWindow::DocumentWindow(ShellServices& shell, ViewKind& view, QWidget* pa
     text2_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text1_ = makePane(body_, "RichTextBox1");
     text1_->setReadOnly(!isTextView(kind_));
-    picture_ = new PicturePane(body_);
-    vscroll_ = new QScrollBar(Qt::Vertical, body_);
+    graphArea_ = new QWidget(body_);
+    picture_ = new PicturePane(graphArea_);
+    vscroll_ = new QScrollBar(Qt::Vertical, graphArea_);
     vscroll_->setObjectName(QStringLiteral("VScroll1"));
 
     // Text view: heading pane over the main pane; graph view: the picture
     // with the scroll bar at its right.  Hidden parts take no room.
-    auto* graphRow = new QHBoxLayout;
+    auto* graphRow = new QHBoxLayout(graphArea_);
     graphRow->setContentsMargins(0, 0, 0, 0);
     graphRow->setSpacing(0);
     graphRow->addWidget(picture_, 1);
@@ -78,7 +79,7 @@ DocumentWindow::DocumentWindow(ShellServices& shell, ViewKind& view, QWidget* pa
     lay->setSpacing(0);
     lay->addWidget(text2_);
     lay->addWidget(text1_, 1);
-    lay->addLayout(graphRow, 1);
+    lay->addWidget(graphArea_, 1);
     setWidget(body_);
 
     timer_ = new QTimer(this);
@@ -126,8 +127,7 @@ void DocumentWindow::useTextPanes()
 {
     text1_->show();
     text2_->show();
-    picture_->hide();
-    vscroll_->hide();
+    graphArea_->hide();
     activePane_ = Pane::Main;
 }
 
@@ -135,6 +135,7 @@ void DocumentWindow::useGraphPane(bool withScroll)
 {
     text1_->hide();
     text2_->hide();
+    graphArea_->show();
     picture_->show();
     vscroll_->setVisible(withScroll);
     activePane_ = Pane::Graph;

@@ -95,6 +95,7 @@ private:
     ViewKind& view_;
     int kind_;
     QWidget* body_;
+    QWidget* graphArea_;
     QPlainTextEdit* text1_;
     QPlainTextEdit* text2_;
     PicturePane* picture_;
