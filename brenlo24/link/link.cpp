@@ -221,7 +221,7 @@ bool DeviceLink::storeAndContinue(const Packet& p)
 {
     using namespace linkflag;
     host_.showStatus(std::string(linktext::kPacketNumber) + std::to_string(getU32(p.data(), 4)));
-    const Status st = handler_ ? handler_->storePacket(p, current_) : Status::Ok;
+    const Status st = handler_ ? handler_->storePacket(p, current_) : Status::Refused;
     startTimer();
     if (st != Status::Ok) {
         // Not on disk: no acknowledgement, the logger sends it again.

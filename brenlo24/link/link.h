@@ -66,7 +66,8 @@ public:
     virtual ~PacketHandler() = default;
     // Data, header and result packets, after decoding.  A status other than
     // Ok withholds the acknowledgement, so the logger sends the packet again.
-    virtual Status storePacket(const Packet& p, const StatusRecord& current) { return Status::Ok; }
+    // Without a writer nothing is stored, so nothing is acknowledged.
+    virtual Status storePacket(const Packet& p, const StatusRecord& current) { return Status::Refused; }
     // The status display wants a refresh (after monitor, header, echo).
     virtual void refreshStatus(int kindNibble) {}
     // An echo was decoded and written to "Echo.tbl"; automatic: sent by the

@@ -392,3 +392,13 @@ TEST_F(Receiver, WaitModeEndsWithTheAnswerOrTheTimeOut)
     EXPECT_GE(host.tick - start, 1267);
     EXPECT_LT(host.tick - start, 1267 + 300);
 }
+
+TEST_F(Receiver, WithoutAWriterNothingIsAcknowledged)
+{
+    link.setHandler(nullptr);
+    port.feed(bytesOf(loggerPacket(0x41, 1)));
+    port.feed(bytesOf(loggerPacket(0x83, 2)));
+    EXPECT_EQ(link.counters().good, 2u);
+    EXPECT_EQ(link.counters().stored, 0u);
+    EXPECT_EQ(acks(), 0u);
+}
