@@ -246,7 +246,7 @@ void BM_SpectrumGraphWithText4x2400(benchmark::State& state)
     in.record.channel0Kind = 1;
     in.record.channel0Mean = b.channels[0].stats.mean;
     in.settings = spectrumSettings();
-    in.slots = {{0, 0}, {1, 1}, {2, 2}, {3, 3}};
+    in.drawnSlots = {{0, 0}, {1, 1}, {2, 2}, {3, 3}};
     SpectrumGraph g;
     for (auto _ : state) {
         buildPowerSpectrumGraph(in, g);

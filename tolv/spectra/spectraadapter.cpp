@@ -254,7 +254,7 @@ Status buildDataSetSpectrum(const DataSet& d, const ConditionedRecord& rec, cons
     }
     in.record = spectrumRecordFrom(d, rec);
     in.settings = spectrumSettingsFrom(s);
-    in.slots = selectSpectrumSlots(d.graphChannel, flags, spectrumSlotSwitches(s));
+    in.drawnSlots = selectSpectrumSlots(d.graphChannel, flags, spectrumSlotSwitches(s));
     in.info = spectrumGraphInfoFrom(s, d);
     return buildPowerSpectrumGraph(in, out);
 }

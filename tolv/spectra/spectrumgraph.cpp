@@ -148,7 +148,7 @@ void appendSpectrumText(std::vector<std::string>& lines, int slot, const Spectru
 Status buildPowerSpectrumGraph(const SpectrumGraphInput& in, SpectrumGraph& out)
 {
     out = SpectrumGraph{};
-    for (const SpectrumSlotChoice& choice : in.slots) {
+    for (const SpectrumSlotChoice& choice : in.drawnSlots) {
         if (choice.channel < 0 || static_cast<std::size_t>(choice.channel) >= in.channels.size()) {
             out = SpectrumGraph{};
             return Status::DataFormat;

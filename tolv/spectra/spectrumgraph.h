@@ -124,7 +124,7 @@ struct SpectrumGraphInput {
     std::vector<std::span<const float>> channels;
     SpectrumRecord record;
     SpectrumSettings settings;
-    std::vector<SpectrumSlotChoice> slots;
+    std::vector<SpectrumSlotChoice> drawnSlots;  // not "slots": a keyword of the window toolkit
     SpectrumGraphInfo info;
 };
 

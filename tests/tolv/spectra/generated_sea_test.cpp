@@ -196,7 +196,7 @@ TEST(GeneratedSea, SpectrumTextParsesBackToTheDrawnCurves)
     in.settings.convertToSurface = true;
     in.settings.smoothingPasses = 10;
     in.settings.gaugeHeight = 0.5f;
-    in.slots = {{0, 0}, {1, 1}, {2, 2}};
+    in.drawnSlots = {{0, 0}, {1, 1}, {2, 2}};
     in.info.decades = 5;
     SpectrumGraph g;
     ASSERT_EQ(buildPowerSpectrumGraph(in, g), Status::Ok);

@@ -350,8 +350,9 @@ TEST(SpectraLoading, SpikesRemovedWhenTheNoiseFilterRuns)
                 EXPECT_LT(err, 40.0f) << "channel " << c << " sample " << i;
             else
                 EXPECT_GT(err, 150.0f) << "channel " << c << " sample " << i << " keeps its spike";
-            if (!k.filtered[cc] && c != 0)
+            if (!k.filtered[cc] && c != 0) {
                 EXPECT_EQ(p.data.values[cc][ii], p.factor(c) * static_cast<float>(b.counts[cc][ii]));
+            }
         }
         for (std::size_t c = 0; c < 3; ++c) {
             if (k.filtered[c])

@@ -185,7 +185,7 @@ TEST(SpectrumGraph, FrameFromTheFirstDrawnSlotAndTextThatParsesBack)
     in.record.sampleCount = 1000;
     in.record.dt = 0.5f;
     in.settings.smoothingPasses = 3;
-    in.slots = {{2, 0}, {5, 1}};
+    in.drawnSlots = {{2, 0}, {5, 1}};
     in.info.decades = 5;
     SpectrumGraph g;
     ASSERT_EQ(buildPowerSpectrumGraph(in, g), Status::Ok);
@@ -241,7 +241,7 @@ TEST(SpectrumGraph, FailureLeavesNothingPartial)
     in.channels = {x};
     in.record.sampleCount = 100;
     in.record.dt = 1.0f;
-    in.slots = {{0, 0}, {1, 4}};  // the second names a channel that is not there
+    in.drawnSlots = {{0, 0}, {1, 4}};  // the second names a channel that is not there
     SpectrumGraph g;
     EXPECT_EQ(buildPowerSpectrumGraph(in, g), Status::DataFormat);
     EXPECT_FALSE(g.frame);
