@@ -2,6 +2,7 @@
 // window and its start-up sequence.
 #include "common/progfolder.h"
 #include "tolv/shell/ui/mdiform1.h"
+#include "tolv/spectra/ui/powerspectrumview.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -20,6 +21,11 @@ int main(int argc, char** argv)
     options.argument = args.join(QLatin1Char(' ')).toStdString();
 
     varenta::MDIForm1 window(options);
+    // Conditioning of every measurement read, the power spectrum and their
+    // processing steps.
+    varenta::SpectralPart spectra = varenta::makeSpectralPart(window);
+    window.hooks().conditionSamples = std::move(spectra.conditionSamples);
+    window.addView(std::move(spectra.view));
     window.startUp();
     return app.exec();
 }
