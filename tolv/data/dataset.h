@@ -39,6 +39,7 @@ struct DataSet {
     MeasurementHeader header;
     std::vector<std::vector<std::int16_t>> rawCounts;  // [channel][sample]
     std::vector<std::vector<float>> values;            // [channel][sample]
+    std::vector<float> channelMeans;                   // per channel: burst mean of the conversion (empty: not known)
     int loadStatus = kLoadStatusNoData;
     int dataErrorCode = 0;
     DisplayChannels displayChannels;

@@ -198,6 +198,23 @@ std::vector<Run> reduceSeries(std::span<const float> values, long long first, lo
     return runs;
 }
 
+double widenEnd(double start, double end, double edge, double pixels, double needPixels)
+{
+    if (!(pixels > 0) || !(needPixels > 0) || needPixels >= pixels || end == start)
+        return end;
+    const double have = (end - edge) * pixels / (end - start);
+    if (have >= needPixels)
+        return end;
+    const double f = needPixels / pixels;
+    return (edge - f * start) / (1 - f);
+}
+
+double widenStart(double start, double end, double edge, double pixels, double needPixels)
+{
+    // The mirror image of widenEnd.
+    return -widenEnd(-end, -start, -edge, pixels, needPixels);
+}
+
 std::size_t segmentCount(const std::vector<Run>& runs)
 {
     std::size_t n = 0;

@@ -86,6 +86,14 @@ std::string graphCaption(const std::string& prefix, bool identify, int machineNu
 std::vector<Run> reduceSeries(std::span<const float> values, long long first, long long count, double x0,
                               double baseline, double ratio, double columns);
 
+// Room for text at the ends of an axis.  A range start .. end is drawn
+// over `pixels` device pixels; the data reach `edge`.  widenEnd returns the
+// end that leaves at least needPixels between edge and the end (the end
+// itself when it already does), widenStart the same for the start.  A need
+// of the whole picture or more leaves the range as it is.
+double widenEnd(double start, double end, double edge, double pixels, double needPixels);
+double widenStart(double start, double end, double edge, double pixels, double needPixels);
+
 // The number of segments of runs (points less one per run).
 std::size_t segmentCount(const std::vector<Run>& runs);
 
