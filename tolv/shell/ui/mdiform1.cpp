@@ -1013,12 +1013,10 @@ void MDIForm1::scrollDone()
     if (!data_.hasMeasurementFile || state_.state(statebit::kStepping) || scrollBusy_)
         return;
     scrollBusy_ = true;
-    const std::int64_t before = data_.currentNumber;
     session_->scrollChanged(hscroll_->value());
     hscroll_->setEnabled(false);
     syncPanels();
     state_.setState(statebit::kRawLoaded | statebit::kProcessed, false);
-    (void)before;
     redisplay();
     hscroll_->setEnabled(true);
     scrollBusy_ = false;

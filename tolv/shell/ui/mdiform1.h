@@ -104,6 +104,12 @@ public:
     void showView(int kind);
     void showHelp(int context);
     void zoom(bool valueAxis, bool in);
+    // Timer1 and Timer3 by the automatic-function word (after the settings
+    // changed), and Rtime's display with them.
+    void applyAutomaticTimers();
+    // The start flags held for the run (the conditions dialog may change
+    // some of them).
+    void setStartFlags(std::uint32_t flags) { start_.flags = flags; }
 
     // ---- parts, for the program and its tests ----
     QAction* action(const QString& name) const;
@@ -181,7 +187,6 @@ private:
     void updateCommandStates();
     void afterInitialization();
     void applyWindowSettings();
-    void applyAutomaticTimers();
     void applyBars();
     void updateScrollBar();
     void updateViewChecks();
