@@ -290,3 +290,20 @@ TEST(DocumentWindow, ResultsOnlyMeasurementsKeepTheRawTableShut)
     EXPECT_EQ(sh.doc(0), nullptr);
     EXPECT_FALSE(fs::exists(pf.path("NR22g.txt")));
 }
+
+TEST(DocumentWindow, AnExportThatCannotBeWrittenKeepsThePreviousTable)
+{
+    Opened o;
+    DocumentWindow* d = o.sh->doc(0);
+    ASSERT_NE(d, nullptr);
+    const QString shown = d->richTextBox1()->toPlainText();
+    // The export name taken by a folder: the fill ends, the table stays.
+    fs::remove(o.pf.path("NR22g.txt"));
+    fs::create_directories(o.pf.path("NR22g.txt"));
+    o.w().selectMeasurement(1);
+    EXPECT_EQ(o.w().dataSet().currentNumber, 1);
+    EXPECT_EQ(d->richTextBox1()->toPlainText(), shown);
+    EXPECT_NE(o.sh->panel(panel::kStatus).find("NR22g.txt"), std::string::npos);
+    EXPECT_TRUE(d->richTextBox1()->isVisible());
+    EXPECT_TRUE(fs::is_directory(o.pf.path("NR22g.txt")));
+}

@@ -588,3 +588,101 @@ TEST(MainWindow, ModelMismatchIsReportedThroughThePrompter)
     EXPECT_FALSE(sh.w().dataSet().hasMeasurementFile);
     EXPECT_EQ(sh.panel(panel::kStatus), "");
 }
+
+TEST(MainWindow, GeometryIsSavedOnExitAndRestoredAtStart)
+{
+    ProgramFolder pf;
+    pf.generate(2);
+    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    {
+        Shell sh(pf);
+        sh.w().startUp();
+        sh.w().setGeometry(40, 30, 700, 500);
+        ASSERT_NE(sh.doc(0), nullptr);
+        sh.doc(0)->setGeometry(5, 6, 500, 400);
+        sh.w().close();
+    }
+    Settings s;
+    ASSERT_EQ(s.load(pf.path("tolvi.ini")), Status::Ok);
+    EXPECT_EQ(s.value(88, 0), "30");
+    EXPECT_EQ(s.value(88, 1), "40");
+    EXPECT_EQ(s.value(88, 2), "700");
+    EXPECT_EQ(s.value(88, 3), "500");
+    EXPECT_EQ(s.value(180, 0), "6");
+    EXPECT_EQ(s.value(180, 2), "500");
+    EXPECT_EQ(s.hex(89, 0) & 0x100u, 0x100u);
+    EXPECT_EQ(s.trimmed(98, 0), pf.master());
+
+    Shell again(pf);
+    again.w().startUp();
+    EXPECT_EQ(again.w().geometry(), QRect(40, 30, 700, 500));
+    ASSERT_NE(again.doc(0), nullptr);
+    EXPECT_EQ(again.doc(0)->geometry(), QRect(5, 6, 500, 400));
+}
+
+TEST(MainWindow, ProtectionKeepsTheSettingsFile)
+{
+    ProgramFolder pf;
+    Shell sh(pf);
+    sh.w().startUp();
+    EXPECT_FALSE(sh.w().action(QStringLiteral("Mbarrier"))->isChecked());
+    sh.w().runCommand(QStringLiteral("Mbarrier"));
+    EXPECT_TRUE(sh.w().action(QStringLiteral("Mbarrier"))->isChecked());
+    EXPECT_EQ(sh.panel(panel::kStatus), "保存終了");
+    std::string before;
+    ASSERT_EQ(readFileBytes(pf.path("tolvi.ini"), before), Status::Ok);
+    sh.w().setGeometry(11, 12, 700, 500);
+    sh.w().close();
+    std::string after;
+    ASSERT_EQ(readFileBytes(pf.path("tolvi.ini"), after), Status::Ok);
+    EXPECT_EQ(before, after);
+
+    // Start flag 0x20 starts protected, with the mark set.
+    ProgramFolder pf2;
+    Shell prot(pf2, "20");
+    prot.w().startUp();
+    EXPECT_TRUE(prot.w().action(QStringLiteral("Mbarrier"))->isChecked());
+    EXPECT_FALSE(prot.w().action(QStringLiteral("Mtrans"))->isVisible());
+}
+
+TEST(MainWindow, RefreshReadsBurstsAddedSinceOpening)
+{
+    ProgramFolder pf;
+    pf.generate(5);
+    pf.setIni({{98, 0, pf.master()}});
+    Shell sh(pf);
+    sh.w().startUp();
+    EXPECT_EQ(sh.panel(panel::kMno), "No.12-5 20/60");
+    pf.generate(8);
+    sh.w().runCommand(QStringLiteral("Mnew"));
+    EXPECT_EQ(sh.panel(panel::kMno), "No.12-8 20/60");
+    EXPECT_EQ(sh.w().dataSet().currentNumber, 8);
+    EXPECT_EQ(sh.w().hScroll1()->maximum(), 8);
+}
+
+TEST(MainWindow, InitializationAsksForAVariantAndReopensTheFile)
+{
+    ProgramFolder pf;
+    pf.generate(3);
+    pf.setIni({{98, 0, pf.master()}});
+    Shell sh(pf);
+    sh.w().startUp();
+    // Cancelled: nothing changes.
+    sh.prompter.replies = {"can"};
+    sh.w().runCommand(QStringLiteral("Minit"));
+    ASSERT_EQ(sh.prompter.shown.size(), 1u);
+    EXPECT_TRUE(sh.prompter.shown[0].question);
+    EXPECT_EQ(sh.prompter.shown[0].title, "アプリケーションの初期化 ");
+    EXPECT_EQ(sh.w().dataSet().measurementPath, pf.master());
+    // Variant 01: copied over the template and the settings file, the file
+    // open before is open again.
+    std::string variant;
+    ASSERT_EQ(readFileBytes(pf.path("tolvi-01.org"), variant), Status::Ok);
+    sh.prompter.replies = {"01"};
+    sh.w().runCommand(QStringLiteral("Minit"));
+    std::string org;
+    ASSERT_EQ(readFileBytes(pf.path("tolvi.org"), org), Status::Ok);
+    EXPECT_EQ(org, variant);
+    EXPECT_EQ(sh.w().dataSet().measurementPath, pf.master());
+    EXPECT_EQ(sh.panel(panel::kMno), "No.12-3 20/60");
+}
