@@ -11,6 +11,7 @@
 #include "tools/synth/generator.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 
 #include <gtest/gtest.h>
