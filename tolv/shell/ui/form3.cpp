@@ -164,9 +164,10 @@ QLabel* Form3::colourLabel(const char* name, const QString& caption, const char*
     l->setObjectName(u(name));
     l->setToolTip(u(tooltip));
     l->setAlignment(Qt::AlignCenter);
-    l->setMinimumWidth(22);
-    l->setFrameShape(QFrame::Panel);
+    l->setFixedSize(26, 22);
+    l->setFrameShape(QFrame::StyledPanel);
     l->setFrameShadow(QFrame::Sunken);
+    l->setAutoFillBackground(true);
     l->setCursor(Qt::PointingHandCursor);
     l->installEventFilter(this);
     return l;
@@ -423,6 +424,7 @@ QWidget* Form3::buildTab2()
     resChecks->addWidget(check("Check4_2", "自動", "ONで上限、下限値を自動的に計算する"));
     resChecks->addSpacing(8);
     resChecks->addWidget(colourLabel("Label3_8", QStringLiteral("D1"), "色の選択"));
+    resChecks->addSpacing(4);
     resChecks->addWidget(colourLabel("Label3_9", QStringLiteral("D2"), "色の選択"));
     resChecks->addStretch(1);
     sg->addLayout(resChecks, 9, 0, 1, 4);
@@ -450,6 +452,7 @@ QWidget* Form3::buildTab3()
     // Automatic processing.
     QGroupBox* ap = frame(u("自動処理の設定"), 3);
     auto* apg = new QGridLayout;
+    apg->setHorizontalSpacing(10);
     apg->addWidget(check("Check1_8", "自動バックアップ",
                          "指定日（既定値：月曜）にデータファイルを自動的にバックアップします。"),
                    0, 0, 1, 2);
@@ -465,6 +468,7 @@ QWidget* Form3::buildTab3()
     // Files to process.
     QGroupBox* pf = frame(u("処理ファイル"), 3);
     auto* pfg = new QGridLayout;
+    pfg->setHorizontalSpacing(10);
     pfg->addWidget(new QLabel(u("Ｗｅｂファイル")), 0, 0);
     text2_ = new QLineEdit;
     text2_->setObjectName(QStringLiteral("Text2"));
@@ -492,6 +496,7 @@ QWidget* Form3::buildTab3()
     // Automatic printing.
     QGroupBox* pr = frame(u("自動印刷の設定"), 3);
     auto* prg = new QGridLayout;
+    prg->setHorizontalSpacing(10);
     prg->addWidget(check("Check1_2", "グラフの印刷", "グラフの自動印刷のＯＮ／ＯＦＦ"), 0, 0, 1, 2);
     prg->addWidget(check("Check1_1", "表の印刷", "表の自動印刷のＯＮ／ＯＦＦ"), 1, 0, 1, 2);
     timeRow(prg, 2, "次の印刷時刻", 19, "次の印刷時刻(時)の設定", 20, "次の印刷時刻（分）の設定");
@@ -505,12 +510,14 @@ QWidget* Form3::buildTab3()
     // Print format.
     QGroupBox* pm = frame(u("印刷フォーマット"), 3);
     auto* pmg = new QGridLayout;
+    pmg->setHorizontalSpacing(10);
     pmg->addWidget(new QLabel(u("見出しの文章")), 0, 0);
     pmg->addWidget(text1(5, "表やグラフの、見出しの文章", 0), 0, 1, 1, 3);
     pmg->addWidget(new QLabel(u("1ページ当たりの測定回数")), 1, 0);
     pmg->addWidget(text1(18, "表の1ページ当たりの印刷量", 56), 1, 1);
     pmg->addWidget(new QLabel(u("印刷用紙の指定")), 2, 0);
     auto* paper = new QGridLayout;
+    paper->setHorizontalSpacing(10);
     paper->addWidget(new QLabel(u("表")), 0, 0);
     paper->addWidget(check("Check2_0", "縦", "用紙を縦にして表を印刷"), 0, 1);
     paper->addWidget(check("Check2_1", "横", "用紙を横にして表を印刷"), 0, 2);
@@ -580,6 +587,7 @@ QWidget* Form3::buildTab4()
 
     QGroupBox* dl = frame(u("ダウンロードの設定"), 4);
     auto* dg = new QGridLayout;
+    dg->setHorizontalSpacing(10);
     dg->addWidget(check("Check1_10", "自動ダウンロード", "ＯＮでＦＴＰサーバのファイルを自動的に、ＦＴＰでダウンロードする"),
                   0, 0, 1, 2);
     dg->addWidget(new QLabel(u("次のダウンロード時刻")), 1, 0);
@@ -839,7 +847,13 @@ void Form3::setColour(QLabel* label, long long number)
 {
     label->setProperty("colourNumber", QString::number(number));
     const QColor c = colorFromNumber(number);
-    label->setStyleSheet(QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(c.name()));
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, c);
+    pal.setColor(QPalette::Window, Qt::white);
+    label->setPalette(pal);
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
 }
 
 void Form3::showForm(const ConditionsForm& f)
