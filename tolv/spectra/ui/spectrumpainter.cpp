@@ -3,6 +3,7 @@
 #include "common/ui/qtutil.h"
 #include "tolv/data/docrules.h"
 
+#include <algorithm>
 #include <span>
 
 namespace varenta {
@@ -52,10 +53,40 @@ void paintSpectrumGraph(Drawing& dr, const SpectrumGraph& g, const SpectrumPaint
         return;
     const SpectrumFrame& f = *g.frame;
     const SpectrumStyle& ls = style.lines;
-    // Log10 density grows upwards: the top of the area is the larger value.
-    dr.setScale(f.viewLeft, f.viewTop, f.viewRight, f.viewBottom);
     dr.setFont(style.font);
     dr.setTextColour(style.textColour);
+
+    // The vertical caption: one column in the vertical form of the font,
+    // its right edge 7 digit widths left of the axis (further when a decade
+    // label is wider), read upwards.
+    QString column;
+    for (const std::string& glyph : f.yCaptionGlyphs)
+        column += qs(glyph);
+    double widestLabel = 0.0;
+    for (const GraphLabel& l : f.yLabels)
+        widestLabel = std::max(widestLabel, dr.deviceTextWidth(qs(l.text)));
+    const double digit = dr.deviceDigitWidth();
+    const double lineHeight = dr.deviceTextHeight();
+    const double captionGap = std::max(7.0 * digit, widestLabel + 1.0 * digit);
+    const QSizeF columnSize = dr.verticalTextSize(column, true);
+
+    // The graph's area: log10 frequency from xl - 0.3 to xr + 0.2 and log10
+    // density from bottom - 0.6 to top + 0.3, widened on the left and at
+    // the bottom when the picture is too small for the captions there.
+    const QRectF& area = dr.area();
+    double left = f.viewLeft, bottom = f.viewBottom;
+    if (area.width() > 0) {
+        const double a = (captionGap + columnSize.width() + 2.0) / area.width();
+        if (a < 0.9)
+            left = std::min(left, (f.xl - a * f.viewRight) / (1.0 - a));
+    }
+    if (area.height() > 0) {
+        const double b = (3.2 * lineHeight) / area.height();
+        if (b < 0.9)
+            bottom = std::min(bottom, (f.bottom - b * f.viewTop) / (1.0 - b));
+    }
+    // Log10 density grows upwards: the top of the area is the larger value.
+    dr.setScale(left, f.viewTop, f.viewRight, bottom);
 
     const QColor frameColour = colorFromNumber(ls.frameColour);
     dr.setPen(frameColour, ls.frameWidth, 0);
@@ -71,16 +102,11 @@ void paintSpectrumGraph(Drawing& dr, const SpectrumGraph& g, const SpectrumPaint
     for (const GraphLabel& l : f.yLabels)
         label(dr, l);
     label(dr, f.xCaption);
-
-    // The vertical caption: one column in the vertical form of the font,
-    // 7 digit widths left of the axis, read upwards.
-    QString column;
-    for (const std::string& glyph : f.yCaptionGlyphs)
-        column += qs(glyph);
-    dr.verticalFormText(f.yCaptionX - 7.0 * dr.digitWidth(), f.yCaptionY, column, draw::H::Left, draw::V::Centre);
+    dr.verticalFormText(f.yCaptionX - captionGap / dr.pixelsPerUnitX(), f.yCaptionY, column, draw::H::Right,
+                        draw::V::Centre);
 
     // Curves, kept inside the drawing area.
-    dr.clip(f.viewLeft, f.viewTop, f.viewRight, f.viewBottom);
+    dr.clip(left, f.viewTop, f.viewRight, bottom);
     for (const SpectrumCurve& c : g.curves) {
         const std::size_t slot = static_cast<std::size_t>(c.slot) % ls.slotColours.size();
         dr.setPen(colorFromNumber(ls.slotColours[slot]), ls.curveWidth, ls.curveStyle);
