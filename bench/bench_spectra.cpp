@@ -4,6 +4,7 @@
 // transform of the same data (target: within 3 times).
 #include "common/numeric.h"
 #include "tolv/spectra/conditioning.h"
+#include "tolv/spectra/spectraadapter.h"
 #include "tolv/spectra/fft.h"
 #include "tolv/spectra/spectrum.h"
 #include "tolv/spectra/spectrumgraph.h"
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #ifdef VARENTA_HAVE_FFTW3F
@@ -254,6 +256,40 @@ void BM_SpectrumGraphWithText4x2400(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SpectrumGraphWithText4x2400)->Unit(benchmark::kMicrosecond);
+
+// The program's path: the loading hook's conditioning of the data set and
+// the spectrum of the measurement on display with its text lines, the
+// settings read from the initialization table each time.
+void BM_DataSetConditionSpectrumAndText4x2400(benchmark::State& state)
+{
+    Burst b;
+    DataSet d;
+    d.hasMeasurementFile = true;
+    d.header.packetInfo = 0x83;
+    d.header.channels = {1, kCurrentXKind, kCurrentYKind, 12};
+    d.header.channelCount = 4;
+    d.header.intervalTenths = 5.0f;
+    d.header.measureCondition = 0x21;
+    d.graphChannel = {0, 1, 2, 3, 4, 5, 6, 7};
+    d.rawCounts = b.raw;
+    ChannelTable table;
+    table.parse({"051", "001,水圧,cm,0.1,###0.0,80", "002,流速X,cm/s,0.1,###0.0,80", "003,流速Y,cm/s,0.1,###0.0,80",
+                 "012,水圧H,cm,0.1,####0.0,80"});
+    Settings s;
+    for (auto [item, value, text] : std::vector<std::tuple<int, int, const char*>>{
+             {68, 0, "30"}, {68, 1, "3"}, {68, 2, "15"}, {97, 2, "1"}, {97, 4, "1"}, {97, 7, "5"}, {99, 3, "12"},
+             {99, 4, "1"}, {67, 0, "0.5"}, {82, 4, "F"}, {170, 0, "1"}, {171, 0, "1"}, {172, 0, "1"}, {173, 0, "1"}})
+        s.set(item, value, text);
+    RuntimeState rs;
+    ConditionedRecord rec;
+    SpectrumGraph g;
+    for (auto _ : state) {
+        conditionDataSet(d, table, s, rs, rec);
+        buildDataSetSpectrum(d, rec, s, g);
+        benchmark::DoNotOptimize(g.textLines.data());
+    }
+}
+BENCHMARK(BM_DataSetConditionSpectrumAndText4x2400)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
