@@ -1,6 +1,7 @@
 // The processing program: the program folder, the command line, the main
 // window and its start-up sequence.
 #include "common/progfolder.h"
+#include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
 #include "tolv/spectra/ui/powerspectrumview.h"
 
@@ -26,6 +27,8 @@ int main(int argc, char** argv)
     varenta::SpectralPart spectra = varenta::makeSpectralPart(window);
     window.hooks().conditionSamples = std::move(spectra.conditionSamples);
     window.addView(std::move(spectra.view));
+    // The processing-conditions dialog (Mcset, MPcset, Bcset).
+    varenta::attachConditionsDialog(window);
     window.startUp();
     return app.exec();
 }
