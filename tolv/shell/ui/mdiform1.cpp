@@ -925,13 +925,21 @@ void MDIForm1::afterInitialization()
 
 void MDIForm1::applyWindowSettings()
 {
+    // Applied when the settings hold a placement other than the one applied
+    // last, so that reopening a file under protection (settings not saved)
+    // does not move the window back.
     const int top = static_cast<int>(settings_.integer(88, 0));
     const int left = static_cast<int>(settings_.integer(88, 1));
     const int width = static_cast<int>(settings_.integer(88, 2));
     const int height = static_cast<int>(settings_.integer(88, 3));
-    const std::uint32_t word = settings_.hex(89, 0);
+    const std::uint32_t stateBits = settings_.hex(89, 0) & statebit::kWindowStateMask;
+    const QRect wanted(left, top, width, height);
+    if (wanted == appliedGeometry_ && stateBits == appliedState_)
+        return;
+    appliedGeometry_ = wanted;
+    appliedState_ = stateBits;
     if (width >= 320 && height >= 240 && width <= 20000 && height <= 20000) {
-        QRect g(left, top, width, height);
+        QRect g = wanted;
         if (QScreen* s = screen()) {
             const QRect avail = s->availableGeometry();
             g.setWidth(std::min(g.width(), avail.width()));
@@ -939,14 +947,15 @@ void MDIForm1::applyWindowSettings()
             if (!avail.intersects(g))
                 g.moveTopLeft(avail.topLeft());
         }
-        if (!isMaximized() && !isMinimized())
-            setGeometry(g);
+        if (isMaximized() || isMinimized())
+            showNormal();
+        setGeometry(g);
     }
     if (!startedUp_)
         return;
-    if (word & statebit::kMaximised)
+    if (stateBits & statebit::kMaximised)
         showMaximized();
-    else if (word & statebit::kMinimised)
+    else if (stateBits & statebit::kMinimised)
         showMinimized();
 }
 

@@ -19,6 +19,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 
 #include <array>
 #include <functional>
@@ -245,6 +246,8 @@ private:
     int resultsZoomChannel_ = 1;
     bool startedUp_ = false;
     bool scrollBusy_ = false;
+    QRect appliedGeometry_;
+    std::uint32_t appliedState_ = 0xFFFFFFFFu;
 };
 
 // The filter of the open dialog in Qt's form ("caption (*.a *.b);;...").
