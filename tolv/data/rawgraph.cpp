@@ -63,16 +63,19 @@ RawWindow rawGraphWindow(double intervalTenths, int durationMinutes, long long s
     w.span = span;
     w.minutes = static_cast<double>(span) / static_cast<double>(S);
 
+    // Windows snap to whole minutes; a window shorter than a minute snaps to
+    // its own span, so that every part of a minute can be shown.
+    const long long snap = std::min(S, span);
     long long start;
     if (request.cursorFollow && request.cursorSample >= 0) {
         const long long c = request.cursorSample;
         if (request.previousStart >= 0 && c >= request.previousStart && c < request.previousStart + span)
             start = request.previousStart;
         else
-            start = (c / S) * S;
+            start = (c / snap) * snap;
     } else {
         const long long v = std::max<long long>(1, request.scrollValue);
-        start = ((v - 1) / S) * S;
+        start = ((v - 1) / snap) * snap;
     }
     if (start + span > spc)
         start = spc - span;

@@ -72,8 +72,10 @@ struct RawWindow {
 // S = 600 / intervalTenths (rounded to even); W = S x min(windowMinutes,
 // durationMinutes), at most the burst, the whole burst for a blank or
 // non-positive span; the start from the scroll value snapped to whole
-// minutes, or kept/moved to the cursor in cursor-follow mode, and moved
-// back so that the window stays full.
+// minutes (to multiples of the span for a window below one minute, so that
+// the second half of a minute can be shown too), or kept/moved to the
+// cursor in cursor-follow mode, and moved back so that the window stays
+// full.
 RawWindow rawGraphWindow(double intervalTenths, int durationMinutes, long long samplesPerChannel,
                          double windowMinutes, const RawWindowRequest& request);
 

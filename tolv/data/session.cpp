@@ -486,7 +486,10 @@ Status DataSession::saveSettings(bool withDocuments)
         snap = hooks_.windowSnapshot(withDocuments);
     snap.withDocuments = withDocuments;
     snap.currentNumber = data_.currentNumber;
-    snap.laneChannels = data_.graphChannel;
+    // The lanes' channels are known once a measurement file was indexed;
+    // before that item 178 stays as read.
+    if (data_.hasMeasurementFile)
+        snap.laneChannels = data_.graphChannel;
     std::string text;
     const Status st = init_.save(snap, &text);
     if (st == Status::Ok)
@@ -500,7 +503,10 @@ Status DataSession::toggleBarrier()
     if (hooks_.windowSnapshot)
         snap = hooks_.windowSnapshot(false);
     snap.currentNumber = data_.currentNumber;
-    snap.laneChannels = data_.graphChannel;
+    // The lanes' channels are known once a measurement file was indexed;
+    // before that item 178 stays as read.
+    if (data_.hasMeasurementFile)
+        snap.laneChannels = data_.graphChannel;
     std::string text;
     const Status st = init_.toggleBarrier(snap, &text);
     if (st == Status::Ok && !text.empty())

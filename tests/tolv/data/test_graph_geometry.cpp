@@ -78,6 +78,8 @@ TEST(RawGraphWindow, PositionSpanAndUnit)
         // 0.1 s sampling: S = 600; half a minute is 300 samples, in seconds.
         {"half a minute in seconds", 1, 20, 12000, 0.5, {1}, 300, 0, true},
         {"half a minute at minute 7", 1, 20, 12000, 0.5, {4201}, 300, 4200, true},
+        {"the second half of minute 7", 1, 20, 12000, 0.5, {4531}, 300, 4500, true},
+        {"the last half minute", 1, 20, 12000, 0.5, {12000}, 300, 11700, true},
         // 1 s sampling: S = 60.
         {"one-second sampling", 10, 60, 3600, 10, {3000}, 600, 2940, false},
         // A burst cut short: the window fits in what there is.
@@ -108,6 +110,12 @@ TEST(RawGraphWindow, CursorFollowKeepsTheWindowWhileTheCursorIsInside)
         r.cursorSample = c.cursor;
         EXPECT_EQ(rawGraphWindow(5, 20, 2400, 5, r).start, c.start) << "cursor " << c.cursor;
     }
+    // A half-minute window follows by half minutes.
+    r.previousStart = 4200;
+    r.cursorSample = 4550;
+    EXPECT_EQ(rawGraphWindow(1, 20, 12000, 0.5, r).start, 4500);
+    r.cursorSample = 4499;
+    EXPECT_EQ(rawGraphWindow(1, 20, 12000, 0.5, r).start, 4200);
     // Without a previous window the cursor's minute is shown.
     r.previousStart = -1;
     r.cursorSample = 1300;
