@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -172,6 +173,28 @@ TEST(SpectrumView, OpensWithTheFileWhenItsWindowWasOpen)
     EXPECT_EQ(sh.view->drawCount(), 1);
     EXPECT_FALSE(d->picture1()->image().isNull());
     expectTextMatchesGraph(pf.path("NR24g.txt"), sh.view->lastGraph());
+}
+
+TEST(SpectrumView, ANewWindowSizeDrawsAgainAtThatSize)
+{
+    ProgramFolder pf;
+    writeSea(pf, seaOptions(pf, 1.0, 8.0, 3.3, 2));
+    SpectraShell sh(pf);
+    startOn(pf, sh);
+    sh.w().runCommand(QStringLiteral("Mpower"));
+    DocumentWindow* d = sh.doc(viewkind::kPowerSpectrum);
+    ASSERT_NE(d, nullptr);
+    const int draws = sh.view->drawCount();
+    const QSize before = d->picture1()->image().size();
+    d->resize(d->width() + 120, d->height() + 80);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 1500 && sh.view->drawCount() == draws)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(sh.view->drawCount(), draws + 1) << "one drawing once the size settled";
+    EXPECT_EQ(d->picture1()->image().size(), d->picture1()->size());
+    EXPECT_NE(d->picture1()->image().size(), before);
+    EXPECT_EQ(QImage(QString::fromStdString(pf.path("NR24g.bmp"))).size(), d->picture1()->size());
 }
 
 TEST(SpectrumView, RefreshesWithEveryMeasurementChange)
