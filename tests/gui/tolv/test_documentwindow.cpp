@@ -157,6 +157,10 @@ TEST(DocumentWindow, ClipboardCommandsActOnTheActivePane)
     o.w().runCommand(QStringLiteral("Mcopy"));
     EXPECT_FALSE(QApplication::clipboard()->image().isNull());
     EXPECT_EQ(QApplication::clipboard()->image().size(), g->picture1()->image().size());
+    // The edit keys reach the menu commands from a graph too (text panes
+    // take the standard keys themselves).
+    for (const char* n : {"Mcut", "Mcopy", "Mpast", "Mselall"})
+        EXPECT_EQ(o.w().action(QString::fromLatin1(n))->shortcutContext(), Qt::WindowShortcut) << n;
 }
 
 TEST(DocumentWindow, ZoomChangesTheSettingsAndRedrawsTheGraphs)

@@ -265,9 +265,9 @@ void MDIForm1::buildMenus()
     addAction(edit, "Mbackcolor", "背景色(&B)", {}, 1010);
     edit->addSeparator();
     addAction(edit, "Mselall", "すべてを選択(&A)", QKeySequence(Qt::CTRL | Qt::Key_A), 1010);
-    // The edit keys belong to the text panes while they have the focus.
-    for (const char* n : {"Mcut", "Mcopy", "Mpast", "Mselall"})
-        actions_[QString::fromLatin1(n)]->setShortcutContext(Qt::WidgetShortcut);
+    // The edit keys: a text pane with the focus takes them itself (it
+    // claims the standard keys first); elsewhere, as on a graph, they run
+    // the Edit menu's commands.
 
     QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
     view->setObjectName(QStringLiteral("Mview"));
