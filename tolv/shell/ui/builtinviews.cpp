@@ -1,12 +1,16 @@
 #include "tolv/shell/ui/builtinviews.h"
 
+#include "tolv/data/ui/rawgraphview.h"
 #include "tolv/data/ui/rawtableview.h"
+#include "tolv/data/ui/velocitygraphview.h"
 
 namespace varenta {
 
 void registerBuiltInViews(ViewRegistry& registry)
 {
     registry.add(std::make_unique<RawTableView>());
+    registry.add(std::make_unique<RawGraphView>());
+    registry.add(std::make_unique<VelocityGraphView>());
 }
 
 }  // namespace varenta
