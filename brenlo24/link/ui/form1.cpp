@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -432,6 +433,18 @@ void Form1::buildWindow()
     connect(combo1_, qOverload<int>(&QComboBox::activated), this, &Form1::onPortChosen);
     connect(combo2_, qOverload<int>(&QComboBox::activated), this, &Form1::onSpeedChosen);
     connect(command1_[0], &QPushButton::clicked, this, &Form1::onCheck);
+    connect(command1_[1], &QPushButton::clicked, this, [this] {
+        if (deviceDialogOpener_)
+            deviceDialogOpener_();
+    });
+    command1_[1]->setEnabled(false);  // until the device-information dialog is plugged in
+    connect(command2_[0], &QPushButton::clicked, this, &Form1::onStartMeasuring);
+    connect(command2_[1], &QPushButton::clicked, this, &Form1::onStopMeasuring);
+    connect(command2_[2], &QPushButton::clicked, this, &Form1::onInitialise);
+    connect(command3_[0], &QPushButton::clicked, this, &Form1::onCollect);
+    connect(command3_[1], &QPushButton::clicked, this, &Form1::onCollectStop);
+    connect(command3_[3], &QPushButton::clicked, this, [this] { onMonitor(true); });
+    connect(command3_[4], &QPushButton::clicked, this, [this] { onMonitor(false); });
     connect(command1_[2], &QPushButton::clicked, this, [this] { onPage(+1); });
     connect(command1_[3], &QPushButton::clicked, this, [this] { onPage(-1); });
     connect(text4_, &QLineEdit::editingFinished, this, [this] {
@@ -452,11 +465,10 @@ void Form1::buildMenu()
         return a;
     };
     connect(add("Pinit", "アプリケーションの初期化"), &QAction::triggered, this, [this] { startUp(false); });
-    QAction* text = add("Mtext", "テキストデータファイルに変換");
+    connect(add("Mtext", "テキストデータファイルに変換"), &QAction::triggered, this, &Form1::onTextConversion);
     QAction* um05 = add("Pum05", "UM05モニタ");
-    // The text conversion and the modem console are separate windows that
-    // plug in here; until they are present their entries are inactive.
-    text->setEnabled(false);
+    // The modem console is a separate window that plugs in here; until it
+    // is present its entry is inactive.
     um05->setEnabled(false);
     popup_->addSeparator();
     connect(add("Phelp", "ヘルプ"), &QAction::triggered, this, &Form1::onHelp);
@@ -514,6 +526,15 @@ void Form1::startUp(bool firstLoad)
         resultLayout_ = ResultListLayout{};
 
     applyOptionFlags();
+
+    CollectionConfig cc;
+    cc.folder = programFolder();
+    cc.optionFlags = settings_.optionFlags;
+    cc.numberField = resultLayout_.numberField;
+    writer_.setConfig(cc);
+    writer_.resetCounters();
+    writeError_.clear();
+    schedule_ = AutoCollectSchedule{};
 
     combo1_->setCurrentText(QStringLiteral("COM%1").arg(settings_.portNumber));
     if (combo2_->findText(QString::number(settings_.selectedSpeed)) < 0)
@@ -665,7 +686,14 @@ void Form1::stopReceiveTimer() { timer2_->stop(); }
 
 // ---- packets ----
 
-void Form1::refreshStatus(int) { refreshPanel(); }
+void Form1::refreshStatus(int)
+{
+    // Every packet with the whole status block brings the logger's
+    // channel settings.
+    if (link_->current().kind & kKindHasStatus)
+        showChannelTableKeepingFlags();
+    refreshPanel();
+}
 
 void Form1::echoReceived(const Packet& p, bool)
 {
@@ -694,17 +722,23 @@ void Form1::copySettingsToStartControls(const StatusRecord& r)
     check1_[6]->setChecked(r.measureFlags & 0x20);
 }
 
-void Form1::showChannelTable()
+void Form1::showChannelTable() { showChannelTableKeepingFlags(); }
+
+void Form1::showChannelTableKeepingFlags()
 {
     const StatusRecord& r = link_->current();
     channels_.setSlots(r.channelSlots);
+    // The combos' change events do nothing meanwhile; the flag is left as
+    // it was (the receiver may be running).
+    const bool wasRunning = link_->flags() & linkflag::kHandlerRunning;
     link_->setFlags(linkflag::kHandlerRunning);
     for (int k = 0; k < 8; ++k) {
         const int pos = ChannelTypes::positionFor(channels_.slotValues[static_cast<std::size_t>(k)]);
         QComboBox* c = combo5_[static_cast<std::size_t>(k)];
         c->setCurrentIndex(pos >= 0 && pos < c->count() ? pos : -1);
     }
-    link_->clearFlags(linkflag::kHandlerRunning);
+    if (!wasRunning)
+        link_->clearFlags(linkflag::kHandlerRunning);
 }
 
 void Form1::refreshPanel()
@@ -758,7 +792,164 @@ CommandParameters Form1::commandParameters() const
     return p;
 }
 
-void Form1::onCheck() { link_->sendCommand("00", sendmode::kArmTimeout); }
+DeviceCommands Form1::deviceCommands()
+{
+    return DeviceCommands(
+        prompter(), [this](std::string_view code, int mode) { return link_->sendCommand(code, mode); },
+        [this](const std::string& t) { showStatus(t); });
+}
+
+CommandInputs Form1::commandInputs() const
+{
+    CommandInputs in;
+    in.optionFlags = settings_.optionFlags;
+    in.resultsBox = check3_[6]->isChecked();
+    in.calFlag1 = check3_[3]->isChecked();
+    in.calFlag2 = check3_[4]->isChecked();
+    return in;
+}
+
+void Form1::onCheck() { deviceCommands().check(); }
+
+void Form1::onStartMeasuring() { deviceCommands().startMeasuring(link_->current()); }
+
+void Form1::onStopMeasuring() { deviceCommands().stopMeasuring(); }
+
+void Form1::onInitialise()
+{
+    if (!deviceCommands().initialise().sent())
+        return;
+    // The logger restarts at its own speed setting: the selected speed goes
+    // back into the list and the port is opened again.
+    if (combo2_->findText(QString::number(settings_.selectedSpeed)) < 0)
+        combo2_->addItem(QString::number(settings_.selectedSpeed));
+    combo2_->setCurrentText(QString::number(settings_.selectedSpeed));
+    openPort();
+}
+
+void Form1::onCollect()
+{
+    // The range travels in bytes 32-39 from Text2(0) and (1).
+    writeError_.clear();
+    deviceCommands().collect(commandInputs());
+}
+
+void Form1::onCollectStop()
+{
+    // The next data, header or result packet is stored but not
+    // acknowledged; the logger stops and the time-out ends the run.
+    link_->requestStop();
+}
+
+void Form1::onMonitor(bool start)
+{
+    const CommandInputs in = commandInputs();
+    if (start)
+        deviceCommands().monitorStart(in);
+    else
+        deviceCommands().monitorStop(in);
+}
+
+void Form1::setDeviceDialogOpener(std::function<void()> open)
+{
+    deviceDialogOpener_ = std::move(open);
+    command1_[1]->setEnabled(static_cast<bool>(deviceDialogOpener_));
+}
+
+// ---- collection ----
+
+Status Form1::storePacket(const Packet& p, const StatusRecord& current)
+{
+    const Status st = writer_.store(p, current.modelCode(), lastStore_);
+    if (st != Status::Ok) {
+        // Not on disk: the error stays in the status line, the packet is
+        // not acknowledged and the logger sends it again.
+        writeError_ = lastStore_.error;
+        showStatus(lastStore_.error);
+        return st;
+    }
+    switch (lastStore_.what) {
+    case StoreOutcome::What::ResultSector:
+        refreshPanel();
+        break;
+    case StoreOutcome::What::ResultLine:
+        refreshPanel();
+        label3_[1]->setText(qs(lastStore_.panelNumber));
+        label3_[2]->setText(qs(lastStore_.panelDate));
+        label3_[3]->setText(qs(lastStore_.panelTime));
+        break;
+    default:
+        break;
+    }
+    return Status::Ok;
+}
+
+void Form1::receiveTimedOut(bool collected)
+{
+    // A run in which the disk refused a packet says so beside the end text.
+    if (!writeError_.empty()) {
+        showStatus(std::string(collected ? linktext::kCollectionDone : linktext::kReceiveTimeout) + "  " +
+                   writeError_);
+        writeError_.clear();
+    }
+}
+
+void Form1::autoCollectCheck()
+{
+    schedule_.hour = comboValue(combo4_[0], schedule_.hour);
+    schedule_.minute = comboValue(combo4_[1], schedule_.minute);
+    schedule_.interval = comboValue(combo4_[2], schedule_.interval);
+    const AutoCollectTick t = varenta::autoCollectCheck(schedule_, appClock().now(), settings_.optionFlags,
+                                                        check3_[0]->isChecked(), check3_[6]->isChecked(),
+                                                        settings_.autoFirstNumber);
+    if (!t.due)
+        return;
+    setComboValue(combo4_[0], schedule_.hour);
+    setComboValue(combo4_[1], schedule_.minute);
+    if (!t.send)
+        return;
+    text2_[0]->setText(QString::number(t.firstNumber));
+    text2_[1]->setText(QString::number(t.lastNumber));
+    writeError_.clear();
+    link_->sendCommand(t.code, sendmode::kArmTimeout);
+}
+
+NewestSearch Form1::searchNewestMeasurement(const std::string& path)
+{
+    BusyCursor busy;
+    link_->clearFlags(linkflag::kStopRequested);
+    Progress progress;
+    progress.poll = [this] {
+        QCoreApplication::processEvents();
+        return !(link_->flags() & linkflag::kStopRequested);
+    };
+    progress.text = [this](const std::string& t) { showStatus(t); };
+    HeaderDecodeOptions opt;
+    if (!initTable_.isBlank(96, 4) && initTable_.real(96, 4) > 0)
+        opt.intervalSeconds = initTable_.real(96, 4);
+    const NewestSearch r = findNewestMeasurement(path, -1, progress, opt);
+    if (!r.finalText.empty())
+        showStatus(r.finalText);
+    return r;
+}
+
+void Form1::onTextConversion()
+{
+    // "desc|pattern|desc|pattern|" as the file dialog's filters.
+    QStringList filters;
+    const QStringList parts = qs(fileDialog_.filter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        filters << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), parts[i + 1]);
+    QString selected = filters.value(fileDialog_.filterIndex - 1);
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("テキストデータファイルに変換"),
+                                                      qs(fileDialog_.folder), filters.join(QStringLiteral(";;")),
+                                                      &selected);
+    if (path.isEmpty())
+        return;
+    const NewestSearch found = searchNewestMeasurement(ss(path));
+    if (found.found && textConverter_)
+        textConverter_(ss(path), found);
+}
 
 void Form1::onPage(int step)
 {
@@ -791,6 +982,7 @@ void Form1::onTimer1()
     std::snprintf(buf, sizeof buf, "%02d/%02d/%02d %02d:%02d:%02d", t.year % 100, t.month, t.day, t.hour, t.minute,
                   t.second);
     label9_[1]->setText(QString::fromLatin1(buf));
+    autoCollectCheck();
 }
 
 void Form1::onHelp()

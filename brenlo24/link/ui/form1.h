@@ -4,8 +4,12 @@
 // the status line, the two timers and the popup menu.  It is the LinkHost
 // of the packet protocol (status line, beeps, indicators, waits, the
 // receive time-out Timer2) and receives the decoded packets.
+#include "brenlo24/link/autocollect.h"
+#include "brenlo24/link/collection.h"
+#include "brenlo24/link/commands.h"
 #include "brenlo24/link/commsettings.h"
 #include "brenlo24/link/link.h"
+#include "brenlo24/link/newest.h"
 #include "brenlo24/link/serialport.h"
 #include "brenlo24/link/statuspanel.h"
 #include "common/prompter.h"
@@ -16,6 +20,7 @@
 
 #include <array>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -82,12 +87,31 @@ public:
     void stopReceiveTimer() override;
 
     // PacketHandler
+    Status storePacket(const Packet& p, const StatusRecord& current) override;
     void refreshStatus(int kindNibble) override;
     void echoReceived(const Packet& p, bool automatic) override;
     void deviceInfoReceived(const Packet& p) override;
+    void receiveTimedOut(bool collected) override;
 
     // Refreshes the status panel from the current record.
     void refreshPanel();
+
+    // The collection writer (its folder and flags follow start-up).
+    PacketWriter& writer() { return writer_; }
+    const StoreOutcome& lastStore() const { return lastStore_; }
+    // The automatic-collection check of Timer1 (also run by each tick).
+    void autoCollectCheck();
+    // The header search before a text conversion of path; the result's
+    // final text is in the status line.  The collection-stop button stops it.
+    NewestSearch searchNewestMeasurement(const std::string& path);
+
+    // Plug-ins of windows built elsewhere: the device-information dialog
+    // (Command1(1)) and the text conversion that follows the header search.
+    void setDeviceDialogOpener(std::function<void()> open);
+    void setTextConverter(std::function<void(const std::string& path, const NewestSearch& found)> convert)
+    {
+        textConverter_ = std::move(convert);
+    }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -106,6 +130,16 @@ private:
     void onPortChosen(int index);
     void onSpeedChosen(int index);
     void onCheck();
+    void onStartMeasuring();
+    void onStopMeasuring();
+    void onInitialise();
+    void onCollect();
+    void onCollectStop();
+    void onMonitor(bool start);
+    void onTextConversion();
+    CommandInputs commandInputs() const;
+    DeviceCommands deviceCommands();
+    void showChannelTableKeepingFlags();
     void onPage(int step);
     void onChannelTypeChosen(int k, int position);
     void onSampleBoxToggled(int k, bool on);
@@ -135,6 +169,12 @@ private:
     ResultListLayout resultLayout_;
     std::string portText_;
     bool starting_ = false;
+    PacketWriter writer_;
+    StoreOutcome lastStore_;
+    std::string writeError_;   // the last store failure since the previous time-out
+    AutoCollectSchedule schedule_;
+    std::function<void()> deviceDialogOpener_;
+    std::function<void(const std::string&, const NewestSearch&)> textConverter_;
 
     // controls
     QComboBox* combo1_ = nullptr;
