@@ -19,7 +19,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
+#include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
 
 #include <cmath>
 
@@ -512,4 +514,55 @@ TEST(DrawingLayer, ImageExportNamesQualityAndFailure)
     EXPECT_FALSE(exists(pf.path("NR27g.bmp.part")));
     // A folder that cannot be written: Io, and nothing left behind.
     EXPECT_EQ(saveGraphImages(img, pf.path("missing/folder"), "NR", "27g", 80), Status::Io);
+}
+
+TEST(GraphViews, MenuCommandsAndTheRawTableCaret)
+{
+    ProgramFolder pf;
+    generate(pf, Burst{"calm", {1, 2, 3}, 1, 0.6, 8, 0, 0});
+    Shell sh(pf);  // the built-in views, as the program registers them
+    installConversion(sh, pf.channelTable());
+    sh.w().resize(1200, 900);
+    sh.w().show();
+    sh.w().startUp();
+    removeImages(pf, "22g");
+    removeImages(pf, "25g");
+    sh.nextOpen = pf.master();
+    sh.w().runCommand(QStringLiteral("Mopen"));
+    settle();
+    sh.w().runCommand(QStringLiteral("MgraphD"));
+    sh.w().runCommand(QStringLiteral("MxyGraph"));
+    sh.w().runCommand(QStringLiteral("MnumD"));
+    wait(200);
+    ASSERT_NE(sh.doc(viewkind::kRawGraph), nullptr);
+    ASSERT_NE(sh.doc(viewkind::kComponentGraph), nullptr);
+    ASSERT_NE(sh.doc(viewkind::kRawTable), nullptr);
+    EXPECT_EQ(sh.doc(viewkind::kComponentGraph)->windowTitle(), QStringLiteral("成分流速２次元グラフ"));
+    EXPECT_TRUE(exists(pf.path("NR22g.bmp")));
+    EXPECT_TRUE(exists(pf.path("NR25g.jpg")));
+    auto* raw = dynamic_cast<RawGraphView*>(sh.w().views().find(viewkind::kRawGraph));
+    auto* xy = dynamic_cast<VelocityGraphView*>(sh.w().views().find(viewkind::kComponentGraph));
+    ASSERT_TRUE(raw && xy);
+
+    // The caret on row 700 of the raw table: the cursor, the window and
+    // the component graph's points follow.
+    DocumentWindow* table = sh.doc(viewkind::kRawTable);
+    QTextCursor c = table->richTextBox1()->textCursor();
+    c.setPosition(table->richTextBox1()->document()->findBlockByNumber(700).position());
+    table->richTextBox1()->setTextCursor(c);
+    sh.w().views().find(viewkind::kRawTable)->caretMoved(sh.w(), *table);
+    EXPECT_EQ(raw->cursor(), 2100);
+    EXPECT_EQ(raw->startSample(), 600);
+    EXPECT_EQ(sh.doc(viewkind::kRawGraph)->vScroll1()->value(), 701);
+    EXPECT_EQ(xy->layout().window.first, 601);
+    EXPECT_EQ(sh.panel(panel::kDno), "2100(05:50)");
+
+    // The next measurement redraws both graphs.
+    const long long r0 = raw->drawings(), x0 = xy->drawings();
+    sh.w().step(0x10);
+    settle();
+    EXPECT_EQ(sh.w().dataSet().currentNumber, 2);
+    EXPECT_GT(raw->drawings(), r0);
+    EXPECT_GT(xy->drawings(), x0);
+    EXPECT_NE(raw->layout().caption.find("No.12-2"), std::string::npos);
 }
