@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <unordered_map>
 
 #include <unistd.h>
 
@@ -71,6 +72,8 @@ std::string rawTableBody(const RawTableInput& in)
         double factor;
         std::string format;
         const std::vector<std::int16_t>* data;
+        // Counts repeat often within a burst: each is formatted once.
+        std::unordered_map<std::int16_t, std::string> fields;
     };
     std::vector<Column> cols;
     for (int idx : in.displayed) {
@@ -79,7 +82,7 @@ std::string rawTableBody(const RawTableInput& in)
         const int code = h.channels[static_cast<std::size_t>(idx)];
         const std::vector<std::int16_t>* data =
             idx < static_cast<int>(counts.size()) ? &counts[static_cast<std::size_t>(idx)] : nullptr;
-        cols.push_back({in.channels->factor(code), in.channels->value(code, 3), data});
+        cols.push_back({in.channels->factor(code), in.channels->value(code, 3), data, {}});
     }
 
     std::string body;
@@ -90,11 +93,14 @@ std::string rawTableBody(const RawTableInput& in)
         if (in.timeColumn)
             body += rawTableTimeText(j, h.intervalTenths, startMinute);
         for (std::size_t c = 0; c < cols.size(); ++c) {
-            const Column& col = cols[c];
+            Column& col = cols[c];
             const std::int16_t count = (col.data && j < static_cast<int>(col.data->size()))
                                            ? (*col.data)[static_cast<std::size_t>(j)]
                                            : kMissingSample;
-            body += rawTableField(col.factor, count, col.format);
+            auto it = col.fields.find(count);
+            if (it == col.fields.end())
+                it = col.fields.emplace(count, rawTableField(col.factor, count, col.format)).first;
+            body += it->second;
             if (c + 1 < cols.size())
                 body += ',';
         }
