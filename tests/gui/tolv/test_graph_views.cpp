@@ -240,6 +240,18 @@ TEST(RawGraphView, CalmSeaStripsImagesAndPrint)
     }
     EXPECT_FALSE(exists(pf.path("NR22g.bmp")));
     EXPECT_FALSE(exists(pf.path("NR22g.jpg")));
+    // The same page at 150 dpi as a picture: lines and text scale with the
+    // resolution; still no images written.
+    QImage page(1650, 1150, QImage::Format_RGB32);
+    page.setDotsPerMeterX(5906);
+    page.setDotsPerMeterY(5906);
+    page.fill(Qt::white);
+    {
+        QPainter p(&page);
+        EXPECT_TRUE(g.raw->print(g.sh.w(), p, QRectF(60, 60, 1530, 1030)));
+    }
+    shot(page, "raw_calm_print150dpi");
+    EXPECT_FALSE(exists(pf.path("NR22g.bmp")));
     QFile f(QString::fromStdString(pdf));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
