@@ -294,6 +294,22 @@ TEST(RawGraphView, StormWithSpikesAndMissingSamplesStaysInItsStrips)
     for (const RawGraphRow& r : L.rows)
         gaps += static_cast<int>(rawGraphCurve(L, r, v[static_cast<std::size_t>(r.channel)], 800).size()) - 1;
     EXPECT_GT(gaps, 0);
+
+    // Overlay mode: every row on one strip, each still within it.
+    g.sh.w().runtime().autoWord |= rawgraphbit::kOverlay;
+    ASSERT_TRUE(g.raw->draw(g.sh.w()));
+    const RawGraphLayout& O = g.raw->layout();
+    ASSERT_EQ(O.bands.size(), 1u);
+    ASSERT_EQ(O.rows.size(), 4u);
+    const QImage over = d->picture1()->image();
+    shot(over, "raw_storm_overlay");
+    const int top = deviceY(O, O.bands[0].clipTop, over.height());
+    const int bottom = deviceY(O, O.bands[0].clipBottom, over.height());
+    for (const RawGraphRow& r : O.rows) {
+        const QRgb colour = colorFromNumber(r.colour).rgb();
+        EXPECT_GT(countColour(over, colour, top, bottom + 1), 100) << "row " << r.row;
+        EXPECT_EQ(countColour(over, colour, bottom + 2, over.height()), 0) << "row " << r.row;
+    }
 }
 
 TEST(RawGraphView, HalfMinuteScrollCursorAndZoom)

@@ -139,7 +139,8 @@ RawGraphLayout paintRawGraph(QPainter& painter, const QRectF& area, const RawGra
 
     for (const plot::Tick& t : L.timeTicks)
         d.text(t.at, lastBottom, qs(t.label), draw::H::Centre, draw::V::Top, 0, 0.15);
-    d.text(W / 2, L.view.bottom, qs(L.caption), draw::H::Centre, draw::V::Bottom, 0, -0.1);
+    // The caption under the time numbers.
+    d.text(W / 2, lastBottom, qs(L.caption), draw::H::Centre, draw::V::Top, 0, 1.35);
     return L;
 }
 
