@@ -137,7 +137,7 @@ TEST(SpectraSettings, ShippedInitializationTable)
     EXPECT_FLOAT_EQ(cs.spike.level, 35.0f);
     EXPECT_FLOAT_EQ(cs.spike.steepness, 0.22f);
     EXPECT_EQ(cs.spike.excludeMask, 0xFFF8u);
-    EXPECT_EQ(cs.trendMask, 0x1u);
+    EXPECT_EQ(cs.trendMask, 0x7u);  // pressure and both current components
     EXPECT_EQ(cs.trendAfterFilterMask, 0x0u);
     EXPECT_FALSE(cs.currentTransform);
     EXPECT_TRUE(spikeFilterWantedAtLoading(s));
@@ -270,6 +270,7 @@ TEST(SpectraLoading, CleanBurstCalibratedAndChannel0Detrended)
     Program p;
     const auto o = sea(1.5, 8.0, 3.3);
     p.open(o);
+    p.settings.set(82, 4, "1");  // detrend channel 0 only
     ASSERT_EQ(p.read(2), Status::Ok);
     EXPECT_GE(p.conditioned, 1);
     const synth::Burst b = synth::generateBurst(o, 2);
@@ -331,6 +332,7 @@ TEST(SpectraLoading, SpikesRemovedWhenTheNoiseFilterRuns)
         p.open(o);
         p.settings.set(68, 1, k.passes);
         p.settings.set(95, 5, k.exclude);
+        p.settings.set(82, 4, "1");  // detrend channel 0 only
         ASSERT_EQ(p.read(1), Status::Ok);
         const synth::Burst b = synth::generateBurst(o, 1);
         ASSERT_FALSE(b.spikes.empty());
@@ -388,6 +390,7 @@ TEST(SpectraProcessing, LongPeriodFilterWritesBackTheFilteredCounts)
     Program p;
     const auto o = sea(2.0, 6.0, 3.3, 5);  // a wind sea: nothing of it lasts 30 s
     p.open(o);
+    p.settings.set(82, 4, "1");  // detrend channel 0 only
     ASSERT_EQ(p.read(1), Status::Ok);
     const DataSet before = p.data;
     const float mean0 = p.rec.stats[0].mean;
