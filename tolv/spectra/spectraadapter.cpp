@@ -202,6 +202,7 @@ void conditionDataSet(DataSet& d, const ChannelTable& table, const Settings& s, 
     ++rec.generation;
     if (d.header.packetKind() == kPacketKindResult) {
         d.values.clear();
+        d.channelMeans.clear();
         return;
     }
     std::vector<RecordChannel> ch = recordChannels(d, table, rec);
@@ -212,6 +213,11 @@ void conditionDataSet(DataSet& d, const ChannelTable& table, const Settings& s, 
         fillMissing(c.x);
     keepStats(ch, rec);
     rec.spikesRemoved = report.spikesRemoved;
+    // The burst means before any trend came out: the graphs that show
+    // absolute values (the 2-D graph's absolute mode) add them back.
+    d.channelMeans.clear();
+    for (const ChannelStats& st : rec.stats)
+        d.channelMeans.push_back(st.mean);
 }
 
 Status applyLongPeriodToDataSet(DataSet& d, const ChannelTable& table, const Settings& s,

@@ -300,6 +300,9 @@ TEST(SpectraLoading, CleanBurstCalibratedAndChannel0Detrended)
     const double headCm = (o.sea.depth - o.sea.gaugeHeight) * o.sea.headScale * 100.0;
     EXPECT_NEAR(p.rec.stats[0].mean, headCm, 5.0);
     EXPECT_NEAR(spectrumRecordFrom(p.data, p.rec).channel0Mean, p.rec.stats[0].mean, 1e-3);
+    // The burst means before detrending reach the data set for the graphs.
+    ASSERT_EQ(p.data.channelMeans.size(), 3u);
+    EXPECT_NEAR(p.data.channelMeans[0], headCm, 5.0);
 
     // Reading another measurement conditions again.
     const int before = p.conditioned;
