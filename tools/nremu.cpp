@@ -46,6 +46,9 @@ void usage()
                  "  --stall R,MS       stall rate and length\n"
                  "  --auto MS          an unsolicited automatic packet every MS when idle\n"
                  "  --seed N           fault seed\n"
+                 "  --ack-timeout MS   wait for an acknowledgement before resending (default: packet time + 300)\n"
+                 "  --resends N        resends of an unacknowledged packet before the stream ends (default 3)\n"
+                 "  --image PATH       on exit, write the recording memory (what a collection copies) to PATH\n"
                  "  --trace            hex trace of the line on standard error\n";
 }
 
@@ -55,6 +58,7 @@ int main(int argc, char** argv)
 {
     EmulatorConfig cfg;
     std::string device;
+    std::string imagePath;
     bool traceLine = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -105,6 +109,9 @@ int main(int argc, char** argv)
         }
         else if (a == "--auto") cfg.faults.automaticEveryMs = static_cast<int>(num());
         else if (a == "--seed") cfg.faults.seed = static_cast<std::uint32_t>(num());
+        else if (a == "--ack-timeout") cfg.ackTimeoutMs = static_cast<int>(num());
+        else if (a == "--resends") cfg.maxResends = static_cast<int>(num());
+        else if (a == "--image") imagePath = next();
         else if (a == "--trace") traceLine = true;
         else if (a == "-h" || a == "--help") {
             usage();
@@ -142,5 +149,14 @@ int main(int argc, char** argv)
     const EmulatorStats s = runner.stats();
     std::cerr << "nremu: " << s.commands << " commands, " << s.packetsSent << " packets sent, " << s.acks
               << " acknowledged, " << s.resends << " resent" << std::endl;
+    if (!imagePath.empty()) {
+        const std::string image = runner.memoryImage();
+        std::FILE* f = std::fopen(imagePath.c_str(), "wb");
+        if (!f || std::fwrite(image.data(), 1, image.size(), f) != image.size() || std::fclose(f) != 0) {
+            std::cerr << "nremu: cannot write " << imagePath << "\n";
+            return 1;
+        }
+        std::cerr << "nremu: memory image (" << image.size() << " bytes) written to " << imagePath << std::endl;
+    }
     return 0;
 }
