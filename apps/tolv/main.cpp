@@ -4,6 +4,7 @@
 #include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
 #include "tolv/spectra/ui/powerspectrumview.h"
+#include "tolv/spectra/ui/resultsrecordstep.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -27,6 +28,8 @@ int main(int argc, char** argv)
     varenta::SpectralPart spectra = varenta::makeSpectralPart(window);
     window.hooks().conditionSamples = std::move(spectra.conditionSamples);
     window.addView(std::move(spectra.view));
+    // The results record of every processed measurement.
+    varenta::attachResultsRecordStep(window);
     // The processing-conditions dialog (Mcset, MPcset, Bcset).
     varenta::attachConditionsDialog(window);
     window.startUp();

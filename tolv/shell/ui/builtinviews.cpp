@@ -2,6 +2,8 @@
 
 #include "tolv/data/ui/rawgraphview.h"
 #include "tolv/data/ui/rawtableview.h"
+#include "tolv/data/ui/resultsgraphview.h"
+#include "tolv/data/ui/resultstableview.h"
 #include "tolv/data/ui/velocitygraphview.h"
 
 namespace varenta {
@@ -11,6 +13,8 @@ void registerBuiltInViews(ViewRegistry& registry)
     registry.add(std::make_unique<RawTableView>());
     registry.add(std::make_unique<RawGraphView>());
     registry.add(std::make_unique<VelocityGraphView>());
+    registry.add(std::make_unique<ResultsTableView>());
+    registry.add(std::make_unique<ResultsGraphView>());
 }
 
 }  // namespace varenta
