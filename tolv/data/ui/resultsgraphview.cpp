@@ -143,12 +143,18 @@ ResultsGraphPainting paintResultsGraph(QPainter& painter, const QRectF& area, co
             d.setTextColour(colorFromNumber(c->colour));
             d.setPen(colorFromNumber(c->colour), 1, 0);
             for (const plot::Tick& t : c->ticks) {
+                // The numbers at the panel's edges stay inside it, so that
+                // stacked panels do not write over each other's.
+                const double edge = 1e-6 * kResultsPanelHeight;
+                const draw::V v = t.at <= panel.top + edge ? draw::V::Top
+                                  : t.at >= panel.bottom - edge ? draw::V::Bottom
+                                                                : draw::V::Centre;
                 if (c->right) {
                     d.line(W, t.at, W - digit * 0.6 * unitX, t.at);
-                    d.text(W, t.at, qs(t.label), draw::H::Left, draw::V::Centre, 0.4, 0);
+                    d.text(W, t.at, qs(t.label), draw::H::Left, v, 0.4, 0);
                 } else {
                     d.line(0, t.at, digit * 0.6 * unitX, t.at);
-                    d.text(0, t.at, qs(t.label), draw::H::Right, draw::V::Centre, -0.4, 0);
+                    d.text(0, t.at, qs(t.label), draw::H::Right, v, -0.4, 0);
                 }
             }
             const std::string name = c->name.empty() ? std::to_string(st.series[static_cast<std::size_t>(c->series)].code)
