@@ -12,6 +12,7 @@
 #include "tolv/data/ui/resultsgraphview.h"
 #include "tolv/data/ui/resultstableview.h"
 #include "tolv/shell/stepping.h"
+#include "tolv/shell/ui/form3host.h"
 #include "tolv/spectra/ui/resultsrecordstep.h"
 
 #include <QComboBox>
@@ -452,4 +453,38 @@ TEST(ResultsRecordStep, StopRequestEndsTheHandOverWait)
     EXPECT_EQ(part->last.handOver, Status::Ok);
     const std::string results = fileBytes(pf.path("NR012L.H10"));
     EXPECT_EQ(fileBytes(handOver), results.substr(1 * kResultsRecordSize, 3 * kResultsRecordSize));
+}
+
+// The conditions dialog rebuilds the table and redraws the graph through
+// its host.
+TEST(ResultsViewsFromTheConditionsDialog, RebuildAndRedraw)
+{
+    ProgramFolder pf;
+    generateHourly(pf, 30, DateTime{2026, 5, 6, 0, 0, 0, 0});
+    pf.setIni({{98, 0, pf.master()}, {89, 0, "C00"}});
+    Shell sh(pf);
+    sh.w().startUp();
+    sh.w().runCommand(QStringLiteral("MgraphR"));
+    ResultsTableView* table = tableView(sh);
+    ResultsGraphView* graph = graphView(sh);
+    ASSERT_TRUE(table->filled());
+    ASSERT_GT(graph->drawings(), 0);
+    Form3Host host(sh.w(), Form3Links{});
+    EXPECT_TRUE(host.resultsTableOpen());
+
+    // Fewer columns, a spacer at the end: the table is made again.
+    sh.w().settings().set(165, 0, "002003006064012064");
+    host.rebuildItemMapping();
+    host.rebuildResultsTable();
+    EXPECT_EQ(table->layout().columns.size(), 6u);
+    EXPECT_EQ(table->layout().lineWidth, 4 * 6 + 2 + 2);
+    EXPECT_EQ(sh.doc(viewkind::kResultsTable)->richTextBox2()->toPlainText().toStdString(),
+              table->layout().heading1 + "\n" + table->layout().heading2);
+    EXPECT_EQ(fileBytes(pf.path("NR23g.txt")), table->text());
+
+    const long long before = graph->drawings();
+    sh.w().settings().set(78, 0, "2");
+    host.redrawResultsGraph();
+    EXPECT_EQ(graph->drawings(), before + 1);
+    EXPECT_EQ(graph->layout().window.width, 48);
 }
