@@ -1,5 +1,6 @@
 #include "tolv/spectra/resultsrecord.h"
 
+#include "common/bytes.h"
 #include "common/format.h"
 #include "common/sector.h"
 #include "common/textfile.h"
@@ -170,7 +171,9 @@ TakenRecord TakeResultsRecord(const ResultsRecordState& state, const DataSet& da
         return t;
     }
     // The sector must still be the result sector of the measurement shown.
-    if (!isHeaderSector(s.data()) || (s[hdr::packetInfo] & 7) != kPacketKindResult) {
+    const std::uint32_t number = getU32(s.data(), hdr::measurementNumber);
+    if (!isHeaderSector(s.data()) || (s[hdr::packetInfo] & 7) != kPacketKindResult ||
+        (data.currentNumber > 0 && number != static_cast<std::uint64_t>(data.currentNumber))) {
         t.status = Status::DataFormat;
         return t;
     }

@@ -79,7 +79,8 @@ TakenRecord takeResultsRecord(const std::string& blankRecord, const std::uint8_t
 
 // TakeResultsRecord: for a results-only measurement (packet kind 6) the
 // header sector of the measurement on display is read again from the
-// measurement file; for any other measurement the message of the missing
+// measurement file (it must still be a result sector carrying the current
+// measurement's number); for any other measurement the message of the missing
 // processing is shown (title "VarentaK - 操作の禁止", warning icon) and the
 // blank record kept.
 TakenRecord TakeResultsRecord(const ResultsRecordState& state, const DataSet& data, Prompter& prompter);

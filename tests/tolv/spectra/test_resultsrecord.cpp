@@ -153,6 +153,7 @@ TEST(TakeResultsRecord, FromTheMeasurementFileAndTheMessageForRawData)
     for (int m = 1; m <= 4; ++m) {
         SCOPED_TRACE(m);
         d.headerOffset = static_cast<std::int64_t>(block * static_cast<std::uint64_t>(m - 1));
+        d.currentNumber = m;
         ASSERT_EQ(readHeader(reinterpret_cast<const std::uint8_t*>(meas.data()) + d.headerOffset, kSectorSize, d.header),
                   Status::Ok);
         const std::size_t before = prompter.shown.size();
@@ -174,8 +175,14 @@ TEST(TakeResultsRecord, FromTheMeasurementFileAndTheMessageForRawData)
     // not taken.
     d.headerOffset = static_cast<std::int64_t>(block);
     ASSERT_EQ(readHeader(reinterpret_cast<const std::uint8_t*>(meas.data()) + block, kSectorSize, d.header), Status::Ok);
+    d.currentNumber = 2;
     d.headerOffset = 0;
     EXPECT_EQ(TakeResultsRecord(state, d, prompter).status, Status::DataFormat);
+    // Nor is the result sector of another measurement.
+    d.headerOffset = static_cast<std::int64_t>(2 * block);
+    EXPECT_EQ(TakeResultsRecord(state, d, prompter).status, Status::DataFormat);
+    d.currentNumber = 3;
+    EXPECT_EQ(TakeResultsRecord(state, d, prompter).from, TakenFrom::Logger);
 }
 
 TEST(ComposeRawDataRecord, DateTimeNumberPatternsAndCompassNames)
