@@ -377,6 +377,10 @@ TEST(ResultsRecordStep, SteppingRunStoresTheLoggersOwnRecords)
         EXPECT_EQ(recordOf(file, m), synth::generateBurst(o, m).resultsRecord) << m;
     EXPECT_TRUE(sh.w().dataSet().hasResultsFile);
     EXPECT_EQ(sh.w().dataSet().resultsPath, path);
+    // The results views are offered as soon as the run has made the file.
+    ASSERT_NE(sh.w().action(QStringLiteral("MnumR")), nullptr);
+    EXPECT_TRUE(sh.w().action(QStringLiteral("MnumR"))->isEnabled());
+    EXPECT_TRUE(sh.w().action(QStringLiteral("MgraphR"))->isEnabled());
     EXPECT_TRUE(sh.prompter.shown.empty());  // no raw data: no message
     EXPECT_TRUE(sent.empty());               // no serial output without start flag 0x20000
 

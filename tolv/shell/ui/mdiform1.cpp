@@ -746,6 +746,9 @@ void MDIForm1::step(int mode)
     runStepping(mode, state_, host);
     syncPanels();
     updateScrollBar();
+    // A processing run may have created the results file: its views become
+    // available at once.
+    updateCommandStates();
 }
 
 void MDIForm1::showView(int kind)
