@@ -156,39 +156,18 @@ void RawGraphView::show(ShellServices& shell)
     shell_ = &shell;
     if (shell.runtime().noSamples)
         return;
-    DocumentWindow* w = shell.documentWindow(kind());
-    if (!w) {
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
+    presentWindow(shell, FocusPane::Picture, [&] {
         if (shell.dataSet().hasMeasurementFile)
             draw(shell);
-        w = shell.documentWindow(kind());
-        if (!w)
-            return;
-    } else if (w->isMinimized()) {
-        DocumentWindow* active = shell.activeDocumentWindow();
-        if (active && active != w && active->isMaximized())
-            w->showMaximized();
-        else
-            w->showNormal();
-    }
-    w->picture1()->setFocus();
-    if (w->mdiArea())
-        w->mdiArea()->setActiveSubWindow(w);
+    });
 }
 
 void RawGraphView::refresh(ShellServices& shell, RefreshReason reason)
 {
     shell_ = &shell;
-    DocumentWindow* w = shell.documentWindow(kind());
-    if (!w) {
-        if (reason != RefreshReason::Loaded || !shell.runtime().state(statebit::viewBit(kind())) || !canDraw(shell))
-            return;
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
-    }
+    DocumentWindow* w = windowToRefresh(shell, reason, canDraw(shell));
+    if (!w)
+        return;
     if (reason == RefreshReason::Loaded) {
         // A new data set starts at its first minute, without a cursor.
         cursor_ = -1;

@@ -21,36 +21,17 @@ void RawTableView::show(ShellServices& shell)
 {
     if (shell.runtime().noSamples)
         return;
-    DocumentWindow* w = shell.documentWindow(kind());
     const bool file = shell.dataSet().hasMeasurementFile;
-    if (!w) {
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
+    presentWindow(shell, FocusPane::Window, [&] {
         if (file)
             fill(shell);
-    } else if (w->isMinimized()) {
-        DocumentWindow* active = shell.activeDocumentWindow();
-        if (active && active != w && active->isMaximized())
-            w->showMaximized();
-        else
-            w->showNormal();
-    }
-    w->widget()->setFocus();
-    if (w->mdiArea())
-        w->mdiArea()->setActiveSubWindow(w);
+    });
 }
 
 void RawTableView::refresh(ShellServices& shell, RefreshReason reason)
 {
-    DocumentWindow* w = shell.documentWindow(kind());
-    if (!w) {
-        if (reason != RefreshReason::Loaded || !shell.runtime().state(statebit::viewBit(kind())) || !canFill(shell))
-            return;
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
-    }
+    if (!windowToRefresh(shell, reason, canFill(shell)))
+        return;
     fill(shell);
 }
 

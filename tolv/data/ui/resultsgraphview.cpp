@@ -227,26 +227,10 @@ bool ResultsGraphView::canDraw(ShellServices& shell) const { return shell.dataSe
 void ResultsGraphView::show(ShellServices& shell)
 {
     shell_ = &shell;
-    DocumentWindow* w = shell.documentWindow(kind());
-    if (!w) {
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
+    presentWindow(shell, FocusPane::Picture, [&] {
         if (canDraw(shell))
             draw(shell);
-        w = shell.documentWindow(kind());
-        if (!w)
-            return;
-    } else if (w->isMinimized()) {
-        DocumentWindow* active = shell.activeDocumentWindow();
-        if (active && active != w && active->isMaximized())
-            w->showMaximized();
-        else
-            w->showNormal();
-    }
-    w->picture1()->setFocus();
-    if (w->mdiArea())
-        w->mdiArea()->setActiveSubWindow(w);
+    });
 }
 
 void ResultsGraphView::refresh(ShellServices& shell, RefreshReason reason)
@@ -256,12 +240,8 @@ void ResultsGraphView::refresh(ShellServices& shell, RefreshReason reason)
     switch (reason) {
     case RefreshReason::Loaded:
         memory_ = {};
-        if (!w) {
-            if (!shell.runtime().state(statebit::viewBit(kind())) || !canDraw(shell))
-                return;
-            if (!shell.openDocumentWindow(kind()))
-                return;
-        }
+        if (!windowToRefresh(shell, reason, canDraw(shell)))
+            return;
         draw(shell);
         return;
     case RefreshReason::Processed:

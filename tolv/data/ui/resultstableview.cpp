@@ -43,39 +43,18 @@ bool ResultsTableView::canFill(ShellServices& shell) const { return shell.dataSe
 
 void ResultsTableView::show(ShellServices& shell)
 {
-    DocumentWindow* w = shell.documentWindow(kind());
-    if (!w) {
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
+    presentWindow(shell, FocusPane::MainText, [&] {
         if (canFill(shell))
             fill(shell);
-        w = shell.documentWindow(kind());
-        if (!w)
-            return;
-    } else if (w->isMinimized()) {
-        DocumentWindow* active = shell.activeDocumentWindow();
-        if (active && active != w && active->isMaximized())
-            w->showMaximized();
-        else
-            w->showNormal();
-    }
-    w->richTextBox1()->setFocus();
-    if (w->mdiArea())
-        w->mdiArea()->setActiveSubWindow(w);
+    });
 }
 
 void ResultsTableView::refresh(ShellServices& shell, RefreshReason reason)
 {
-    DocumentWindow* w = shell.documentWindow(kind());
     if (reason == RefreshReason::Loaded) {
-        if (!w) {
-            if (!shell.runtime().state(statebit::viewBit(kind())) || !canFill(shell))
-                return;
-            w = shell.openDocumentWindow(kind());
-            if (!w)
-                return;
-        }
+        DocumentWindow* w = windowToRefresh(shell, reason, canFill(shell));
+        if (!w)
+            return;
         if (canFill(shell)) {
             fill(shell);
         } else {
@@ -88,7 +67,7 @@ void ResultsTableView::refresh(ShellServices& shell, RefreshReason reason)
         }
         return;
     }
-    if (!w || !filled_)
+    if (!shell.documentWindow(kind()) || !filled_)
         return;
     selectRecord(shell, shell.dataSet().currentNumber);
 }

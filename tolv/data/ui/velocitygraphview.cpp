@@ -78,39 +78,17 @@ void VelocityGraphView::show(ShellServices& shell)
     shell_ = &shell;
     if (shell.runtime().noSamples)
         return;
-    DocumentWindow* w = shell.documentWindow(kind());
-    if (!w) {
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
+    presentWindow(shell, FocusPane::Picture, [&] {
         if (shell.dataSet().hasMeasurementFile)
             draw(shell);
-        w = shell.documentWindow(kind());
-        if (!w)
-            return;
-    } else if (w->isMinimized()) {
-        DocumentWindow* active = shell.activeDocumentWindow();
-        if (active && active != w && active->isMaximized())
-            w->showMaximized();
-        else
-            w->showNormal();
-    }
-    w->picture1()->setFocus();
-    if (w->mdiArea())
-        w->mdiArea()->setActiveSubWindow(w);
+    });
 }
 
 void VelocityGraphView::refresh(ShellServices& shell, RefreshReason reason)
 {
     shell_ = &shell;
-    DocumentWindow* w = shell.documentWindow(kind());
-    if (!w) {
-        if (reason != RefreshReason::Loaded || !shell.runtime().state(statebit::viewBit(kind())) || !canDraw(shell))
-            return;
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
-    }
+    if (!windowToRefresh(shell, reason, canDraw(shell)))
+        return;
     draw(shell);
 }
 

@@ -1,7 +1,12 @@
 #include "tolv/data/ui/viewregistry.h"
 
+#include "common/appstate.h"
 #include "tolv/data/ui/documentwindow.h"
+#include "tolv/data/ui/picturepane.h"
 #include "tolv/data/ui/shellservices.h"
+
+#include <QMdiArea>
+#include <QPlainTextEdit>
 
 #include <algorithm>
 
@@ -18,6 +23,59 @@ void ViewKind::setUpWindow(DocumentWindow& w)
 }
 
 void ViewKind::layoutWindow(DocumentWindow&) {}
+
+void ViewKind::presentWindow(ShellServices& shell, FocusPane focus, const std::function<void()>& fillNew,
+                             const std::function<void()>& fillOpen)
+{
+    DocumentWindow* w = shell.documentWindow(kind());
+    bool filled = false;
+    if (!w) {
+        w = shell.openDocumentWindow(kind());
+        if (!w)
+            return;
+        if (fillNew) {
+            fillNew();
+            filled = true;
+        }
+    } else if (w->isMinimized()) {
+        DocumentWindow* active = shell.activeDocumentWindow();
+        if (active && active != w && active->isMaximized())
+            w->showMaximized();
+        else
+            w->showNormal();
+    } else if (fillOpen) {
+        fillOpen();
+        filled = true;
+    }
+    // The fill may serve events, in which the window can be closed.
+    if (filled) {
+        w = shell.documentWindow(kind());
+        if (!w)
+            return;
+    }
+    switch (focus) {
+    case FocusPane::Picture:
+        w->picture1()->setFocus();
+        break;
+    case FocusPane::MainText:
+        w->richTextBox1()->setFocus();
+        break;
+    case FocusPane::Window:
+        w->widget()->setFocus();
+        break;
+    }
+    if (w->mdiArea())
+        w->mdiArea()->setActiveSubWindow(w);
+}
+
+DocumentWindow* ViewKind::windowToRefresh(ShellServices& shell, RefreshReason reason, bool canFill)
+{
+    if (DocumentWindow* w = shell.documentWindow(kind()))
+        return w;
+    if (reason != RefreshReason::Loaded || !shell.runtime().state(statebit::viewBit(kind())) || !canFill)
+        return nullptr;
+    return shell.openDocumentWindow(kind());
+}
 
 void ViewRegistry::add(std::unique_ptr<ViewKind> view)
 {

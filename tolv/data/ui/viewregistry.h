@@ -62,6 +62,23 @@ public:
     virtual void redraw(ShellServices& shell) {}
     // The window is closing (by the user or with the data set).
     virtual void closed(ShellServices& shell) {}
+
+protected:
+    // The pane that gets the focus when the view is shown.
+    enum class FocusPane { Picture, MainText, Window };
+
+    // The body of show(): opens the window when it is not open and fills it
+    // (fillNew), or brings a minimized window back (maximized when the
+    // active window is maximized); fillOpen, when given, runs for a window
+    // that was open and not minimized.  Then the chosen pane gets the focus
+    // and the window becomes the active one.  Nothing happens when the window
+    // cannot be opened, or is gone after the fill.
+    void presentWindow(ShellServices& shell, FocusPane focus, const std::function<void()>& fillNew,
+                       const std::function<void()>& fillOpen = {});
+    // The window refresh() works on: the open one; when none is open and the
+    // reason is Loaded, the window opened when the view's open bit is set
+    // and canFill; nullptr otherwise.
+    DocumentWindow* windowToRefresh(ShellServices& shell, RefreshReason reason, bool canFill);
 };
 
 class ViewRegistry {

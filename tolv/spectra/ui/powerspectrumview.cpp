@@ -31,37 +31,15 @@ bool PowerSpectrumView::canDraw(ShellServices& shell) const
 
 void PowerSpectrumView::show(ShellServices& shell)
 {
-    DocumentWindow* w = shell.documentWindow(kind());
-    if (!w) {
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
-        drawWindow(shell);
-    } else if (w->isMinimized()) {
-        DocumentWindow* active = shell.activeDocumentWindow();
-        if (active && active != w && active->isMaximized())
-            w->showMaximized();
-        else
-            w->showNormal();
-    } else {
-        // The command on an open window draws it again.
-        drawWindow(shell);
-    }
-    w->widget()->setFocus();
-    if (w->mdiArea())
-        w->mdiArea()->setActiveSubWindow(w);
+    // The command on an open window draws it again.
+    const auto draw = [&] { drawWindow(shell); };
+    presentWindow(shell, FocusPane::Window, draw, draw);
 }
 
 void PowerSpectrumView::refresh(ShellServices& shell, RefreshReason reason)
 {
-    DocumentWindow* w = shell.documentWindow(kind());
-    if (!w) {
-        if (reason != RefreshReason::Loaded || !shell.runtime().state(statebit::viewBit(kind())) || !canDraw(shell))
-            return;
-        w = shell.openDocumentWindow(kind());
-        if (!w)
-            return;
-    }
+    if (!windowToRefresh(shell, reason, canDraw(shell)))
+        return;
     // The processing step has drawn this very record already.
     if (reason == RefreshReason::Processed && state_->drawn && state_->drawnGeneration == state_->record.generation &&
         shell.runtime().state(statebit::kRawLoaded))
