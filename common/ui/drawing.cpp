@@ -370,32 +370,18 @@ QSizeF Drawing::verticalTextSize(const QString& text, bool verticalForm) const
 
 QRectF Drawing::verticalFormText(double x, double y, const QString& glyphsTopToBottom, draw::H h, draw::V v)
 {
-    const QFontMetricsF fm(font_, p_.device());
-    const std::vector<Cell> cells = columnCells(glyphsTopToBottom, true, fm);
-    const QRectF r = place(x, y, columnSize(cells, fm), h, v, 0, 0);
-    p_.setFont(font_);
-    p_.setPen(textColour_);
-    double top = r.top();
-    const double cx = r.center().x();
-    for (const Cell& c : cells) {
-        const double ch = c.turn == 0 ? fm.height() : c.advance;
-        const QRectF glyph(-c.advance / 2, -fm.height() / 2, c.advance, fm.height());
-        p_.save();
-        p_.translate(cx, top + ch / 2);
-        if (c.turn != 0)
-            p_.rotate(c.turn > 0 ? 90 : -90);
-        p_.drawText(glyph, Qt::AlignCenter | Qt::TextDontClip, c.glyph);
-        p_.restore();
-        top += ch;
-    }
-    applyPen();
-    return r;
+    return columnText(x, y, glyphsTopToBottom, true, h, v);
 }
 
 QRectF Drawing::verticalText(double x, double y, const QString& text, draw::H h, draw::V v)
 {
+    return columnText(x, y, text, false, h, v);
+}
+
+QRectF Drawing::columnText(double x, double y, const QString& text, bool verticalForm, draw::H h, draw::V v)
+{
     const QFontMetricsF fm(font_, p_.device());
-    const std::vector<Cell> cells = columnCells(text, false, fm);
+    const std::vector<Cell> cells = columnCells(text, verticalForm, fm);
     const QRectF r = place(x, y, columnSize(cells, fm), h, v, 0, 0);
     p_.setFont(font_);
     p_.setPen(textColour_);

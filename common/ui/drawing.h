@@ -151,6 +151,8 @@ public:
 private:
     QRectF place(double x, double y, QSizeF size, draw::H h, draw::V v, double dxDigits, double dyLines) const;
     void applyPen();
+    // A column of characters; verticalForm as in verticalTextSize().
+    QRectF columnText(double x, double y, const QString& text, bool verticalForm, draw::H h, draw::V v);
 
     QPainter& p_;
     QRectF area_;
