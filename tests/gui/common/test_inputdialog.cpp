@@ -294,3 +294,25 @@ TEST(QtUtil, FontFromSettingsKeepsBaseForBadValues)
     EXPECT_FALSE(g.bold());
     EXPECT_TRUE(g.italic());
 }
+
+TEST(InputDialog, ControlsCarryTheirNamesAndTexts)
+{
+    InputDialog dlg;
+    dlg.setRequest(request(InputRequest::ShowInput | InputRequest::ShowCheck, "x"));
+    EXPECT_EQ(dlg.objectName(), QStringLiteral("Form7"));
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("アプリケーションの初期化 "));
+    const std::pair<const char*, const char*> named[] = {
+        {"Text1", "QPlainTextEdit"}, {"Combo1", "QComboBox"},   {"Check1", "QCheckBox"},
+        {"Command1", "QPushButton"}, {"Command2", "QPushButton"}, {"Timer1", "QTimer"},
+    };
+    for (const auto& [name, type] : named) {
+        QObject* o = dlg.findChild<QObject*>(QString::fromLatin1(name));
+        ASSERT_NE(o, nullptr) << name;
+        EXPECT_STREQ(o->metaObject()->className(), type) << name;
+    }
+    EXPECT_EQ(dlg.findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dlg.findChild<QPushButton*>(QStringLiteral("Command2"))->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+    EXPECT_EQ(dlg.findChild<QCheckBox*>(QStringLiteral("Check1"))->text(), QStringLiteral("次回も確認"));
+    EXPECT_EQ(dlg.findChild<QTimer*>(QStringLiteral("Timer1"))->interval(), 1000);
+    EXPECT_EQ(dlg.inputBox()->currentText(), QStringLiteral("x"));
+}

@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 
 using namespace varenta;
 using namespace varenta::guitest;
@@ -239,6 +240,8 @@ TEST(DocumentWindow, RightClickMasksOfTextAndGraphPanes)
     EXPECT_TRUE(o.w().action(QStringLiteral("MPcalculate"))->isEnabled());
     EXPECT_TRUE(o.w().action(QStringLiteral("MPcopy"))->isEnabled());
     EXPECT_FALSE(m->findChild<QMenu*>(QStringLiteral("MPzm"))->isEnabled());
+    for (const char* n : {"MPzoom", "MPzoomY", "MPzoomU", "MPzoomYU"})
+        EXPECT_FALSE(o.w().action(QString::fromLatin1(n))->isEnabled()) << n;
     EXPECT_EQ(o.w().popupContext(), 1003);
     m->close();
 
@@ -248,6 +251,8 @@ TEST(DocumentWindow, RightClickMasksOfTextAndGraphPanes)
     ASSERT_TRUE(m->isVisible());
     EXPECT_TRUE(m->findChild<QMenu*>(QStringLiteral("MPzm"))->isEnabled());
     EXPECT_TRUE(m->findChild<QMenu*>(QStringLiteral("MPzmU"))->isEnabled());
+    for (const char* n : {"MPzoom", "MPzoomY", "MPzoomU", "MPzoomYU"})
+        EXPECT_TRUE(o.w().action(QString::fromLatin1(n))->isEnabled()) << n;
     EXPECT_FALSE(o.w().action(QStringLiteral("MPcalculate"))->isEnabled());
     EXPECT_EQ(o.w().popupContext(), 1002);
     m->close();
@@ -310,4 +315,32 @@ TEST(DocumentWindow, AnExportThatCannotBeWrittenKeepsThePreviousTable)
     EXPECT_NE(o.sh->panel(panel::kStatus).find("NR22g.txt"), std::string::npos);
     EXPECT_TRUE(d->richTextBox1()->isVisible());
     EXPECT_TRUE(fs::is_directory(o.pf.path("NR22g.txt")));
+}
+
+// The parts of a document window by name, its tag and its title per kind.
+TEST(DocumentWindow, PartsCarryTheirNamesTagAndTitle)
+{
+    Opened o;
+    o.w().runCommand(QStringLiteral("MnumD"));
+    o.w().runCommand(QStringLiteral("MgraphD"));
+    const std::pair<int, const char*> kinds[] = {{0, "生データ表"}, {1, "生データのグラフ"}};
+    for (const auto& [kind, title] : kinds) {
+        DocumentWindow* d = o.sh->doc(kind);
+        ASSERT_NE(d, nullptr) << kind;
+        EXPECT_EQ(d->objectName(), QStringLiteral("Form1"));
+        EXPECT_EQ(d->property("Tag").toString(), QString::number(kind));
+        EXPECT_EQ(d->windowTitle(), QString::fromUtf8(title));
+        EXPECT_EQ(d->findChild<QPlainTextEdit*>(QStringLiteral("RichTextBox1")), d->richTextBox1());
+        EXPECT_EQ(d->findChild<QPlainTextEdit*>(QStringLiteral("RichTextBox2")), d->richTextBox2());
+        EXPECT_EQ(d->findChild<QWidget*>(QStringLiteral("Picture1")), d->picture1());
+        EXPECT_EQ(d->findChild<QScrollBar*>(QStringLiteral("VScroll1")), d->vScroll1());
+        auto* t = d->findChild<QTimer*>(QStringLiteral("Timer1"));
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->interval(), 80);
+        EXPECT_TRUE(t->isActive());
+    }
+    // The raw table edits its main pane; the heading pane is fixed.
+    EXPECT_FALSE(o.sh->doc(0)->richTextBox1()->isReadOnly());
+    EXPECT_TRUE(o.sh->doc(0)->richTextBox2()->isReadOnly());
+    EXPECT_EQ(o.sh->doc(0)->richTextBox2()->toPlainText().count(QLatin1Char('\n')), 1);
 }

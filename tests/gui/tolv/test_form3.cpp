@@ -8,6 +8,7 @@
 #include "tolv/shell/test_conditions_host.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -559,4 +560,211 @@ TEST_F(Form3Test, HeaderPriorityShowsTheHeaderValuesAfterUpdate)
     EXPECT_EQ(w<QLineEdit>("Text1_28")->text().toStdString(), "40");
     EXPECT_TRUE(priority->isChecked());
     EXPECT_FALSE(button("Command1")->isEnabled());
+}
+
+namespace {
+
+// The tab page a control lies on (-1: outside the tabs).
+int tabOf(QTabWidget* tabs, QWidget* widget)
+{
+    for (QWidget* p = widget; p; p = p->parentWidget()) {
+        const int i = tabs->indexOf(p);
+        if (i >= 0)
+            return i;
+    }
+    return -1;
+}
+
+QString captionOf(QWidget* widget)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(widget))
+        return b->text();
+    if (auto* l = qobject_cast<QLabel*>(widget))
+        return l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(widget))
+        return g->title();
+    return {};
+}
+
+}  // namespace
+
+// Every named control of the dialog: its kind, tab, caption and tooltip.
+TEST_F(Form3Test, ControlsCarryTheirNamesCaptionsAndTooltips)
+{
+    EXPECT_EQ(form_->objectName().toStdString(), "Form3");
+    EXPECT_EQ(form_->windowTitle().toStdString(), "VarentaK - 条件の設定");
+    auto* tabs = w<QTabWidget>("SSTab1");
+    ASSERT_NE(tabs, nullptr);
+    struct Control {
+        std::string name;
+        const char* type;  // class name
+        int tab;           // -1: below the tabs
+        std::string caption;  // "" : not checked
+        std::string tip;
+    };
+    std::vector<Control> controls = {
+        // Tab 0.
+        {"Text1_10", "QLineEdit", 0, "", "長周期波フィルターの下（短い）限周期"},
+        {"Text1_11", "QLineEdit", 0, "", "長周期波フィルターの上（長い）限周期"},
+        {"Text1_31", "QLineEdit", 0, "", "ＦＦＴ後のフィルターの繰返し実行回数(１０～２０)"},
+        {"Text1_30", "QLineEdit", 0, "", "パワースペクトル処理時のデータ数。０は全てのデータ"},
+        {"Text1_29", "QLineEdit", 0, "", "ノイズフィルターの繰返し実行回数(1～5)"},
+        {"Text1_28", "QLineEdit", 0, "", "ノイズフィルターレベル(10～50)、小さい値で、ﾌｨﾙﾀｰ効果が強くなる"},
+        {"Text1_15", "QLineEdit", 0, "", "真北と磁北の偏角を逆時計回りの角度で指定"},
+        {"Text1_14", "QLineEdit", 0, "", "N成分流速のゼロ補正値(m/s リードオンリー)"},
+        {"Text1_13", "QLineEdit", 0, "", "E成分流速のゼロ補正値(m/s　リードオンリー)"},
+        {"Text1_4", "QLineEdit", 0, "", "水位 = 水深 - 水位補正値"},
+        {"Check1_0", "QCheckBox", 0, "流速値の座標変換", "流速の座標変換の有無の指定"},
+        {"Text1_1", "QLineEdit", 0, "", "波高の静穏値､波向、方向スペクトルを計算するための、最低有義波高値"},
+        {"Text1_2", "QLineEdit", 0, "", "海岸線に、うちよせる波の、方位範囲の、始めの値"},
+        {"Text1_3", "QLineEdit", 0, "", "海岸線に、うちよせる波の、方位範囲の、終わりの値"},
+        {"Text1_0", "QLineEdit", 0, "", "水圧計の海底からの高さ(m)"},
+        {"Text1_6", "QLineEdit", 0, "", "水圧波高から表面波高への換算時の理論係数の限界値（通常＝１２）"},
+        {"Check1_5", "QCheckBox", 0, "方向スペクトル", "ＯＮで方向スペクトルの処理と描画を実行する"},
+        {"Check1_6", "QCheckBox", 0, "超音波", "ＯＦＦで方向スペクトル処理から超音波水位のデータを省く"},
+        {"Check1_12", "QCheckBox", 0, "本体優先", "処理条件は本体の設定値を優先して使用する"},
+        {"Text3", "QPlainTextEdit", 0, "", "各測定のヘッダー部の情報を表示する"},
+        // Tab 1.
+        {"List1_1", "QListWidget", 1, "", "処理結果６４項目です。この中から選択して表示します。"},
+        {"List1_0", "QListWidget", 1, "", "処理結果表の表示（印刷）項目を指定します。上が表の左端"},
+        {"Command2_0", "QPushButton", 1, "追加\n ← ", "右の選択項目を左の選択位置の上に挿入"},
+        {"Command2_1", "QPushButton", 1, "置換\n←→", "右の選択項目と左の選択項目の入れ換え"},
+        {"Command2_2", "QPushButton", 1, "削除\n → ", "左の選択項目の削除"},
+        {"Command2_3", "QPushButton", 1, "空白\n ← ", "左の選択項目の上に空白の挿入"},
+        {"Command2_5", "QPushButton", 1, "ｸﾘｱ", "項目のクリア"},
+        {"Check1_9", "QCheckBox", 1, "処理結果ファイル", "処理結果ファイルの６４項目の編集（変更後は再実行が必要）"},
+        {"Command2_4", "QPushButton", 1, "保存", "処理結果項目ファイルの保存"},
+        {"Check1_7", "QCheckBox", 1, "波高は超音波式の値を優先", "表示波高は、超音波式の値を優先する"},
+        {"Text1_16", "QLineEdit", 1, "", "空白行を挿入する、基準時刻"},
+        {"Text1_17", "QLineEdit", 1, "", "空白行を挿入する、間隔"},
+        // Tab 2 (the lanes and channels follow below).
+        {"Combo4_8", "QComboBox", 2, "", "グラフの左端から、右端までの測定時間"},
+        {"Check3_8", "QCheckBox", 2, "重ねて", "グラフを重ねて表示"},
+        {"Check3_9", "QCheckBox", 2, "連動", "各チャンネルの、フルスケールを指定値に合わせる"},
+        {"Check3_10", "QCheckBox", 2, "自動", "ONでフルスケールを自動的に計算する"},
+        {"Check3_11", "QCheckBox", 2, "ベクトル", "流速をベクトル表示する"},
+        {"Check3_12", "QCheckBox", 2, "長周期", "長周期フィルター後の波形を表示"},
+        {"Combo3_24", "QComboBox", 2, "", "グラフの左端から、右端までの測定日数"},
+        {"Combo3_25", "QComboBox", 2, "", "グラフのX軸の目盛線の本数"},
+        {"Check4_0", "QCheckBox", 2, "ﾏｰｸ", "グラフの、プロット点にマークを入れる"},
+        {"Check4_1", "QCheckBox", 2, "数値", "グラフの、プロット点に値を入れる"},
+        {"Check4_2", "QCheckBox", 2, "自動", "ONで上限、下限値を自動的に計算する"},
+        {"Label3_8", "QLabel", 2, "D1", "色の選択"},
+        {"Label3_9", "QLabel", 2, "D2", "色の選択"},
+        // Tab 3.
+        {"Check1_8", "QCheckBox", 3, "自動バックアップ", "指定日（既定値：月曜）にデータファイルを自動的にバックアップします。"},
+        {"Check1_3", "QCheckBox", 3, "自動処理", "ONで、自動処理を実行する"},
+        {"Text1_22", "QLineEdit", 3, "", "次の処理時刻(時)の設定"},
+        {"Text1_23", "QLineEdit", 3, "", "次の処理時刻（分）の設定"},
+        {"Text1_24", "QLineEdit", 3, "", "自動処理の間隔"},
+        {"Text2", "QLineEdit", 3, "",
+         "サーバからダウンロード（コピー）しているファイル名（nrxxxm.tmp又はnrxxxr.tmp）を表示、又は指定する"},
+        {"Command3_1", "QPushButton", 3, "ﾌｧｲﾙの参照", ""},
+        {"Combo1", "QComboBox", 3, "",
+         "自動処理するマスターファイルを登録する。登録済みのファイルを再度指定すると削除される。"
+         "ファイルの順番を変更した場合は、プログラムを再実行してください。"},
+        {"Command3_0", "QPushButton", 3, "ﾌｧｲﾙの参照", ""},
+        {"Check1_2", "QCheckBox", 3, "グラフの印刷", "グラフの自動印刷のＯＮ／ＯＦＦ"},
+        {"Check1_1", "QCheckBox", 3, "表の印刷", "表の自動印刷のＯＮ／ＯＦＦ"},
+        {"Text1_19", "QLineEdit", 3, "", ""},
+        {"Text1_20", "QLineEdit", 3, "", ""},
+        {"Text1_21", "QLineEdit", 3, "", "自動印刷の間隔"},
+        {"Text1_5", "QLineEdit", 3, "", "表やグラフの、見出しの文章"},
+        {"Text1_18", "QLineEdit", 3, "", "表の1ページ当たりの印刷量"},
+        {"Check2_0", "QCheckBox", 3, "縦", "用紙を縦にして表を印刷"},
+        {"Check2_1", "QCheckBox", 3, "横", "用紙を横にして表を印刷"},
+        {"Check5_0", "QCheckBox", 3, "縦", ""},
+        {"Check5_1", "QCheckBox", 3, "横", ""},
+        // Tab 4.
+        {"Check1_11", "QCheckBox", 4, "コピー", "ONで、処理終了後、ＷｅｂページをＷｅｂサイトに、コピーして更新する"},
+        {"Text1_12", "QLineEdit", 4, "", "この測定回数分の結果を、Webに表示する"},
+        {"List1_3", "QListWidget", 4, "", ""},
+        {"List1_2", "QListWidget", 4, "", "Ｗｅｂページの表示項目を指定します。"},
+        {"Command2_6", "QPushButton", 4, "追加\n ← ", "右の選択項目を左の選択位置の上に挿入"},
+        {"Command2_7", "QPushButton", 4, "置換\n←→", "右の選択項目と左の選択項目の入れ換え"},
+        {"Command2_8", "QPushButton", 4, "削除\n → ", "左の選択項目の削除"},
+        {"Check1_4", "QCheckBox", 4, "アップロード", "ONで、処理終了後、ＦＴＰを使用して、Ｗｅｂサイトを更新する"},
+        {"Check1_10", "QCheckBox", 4, "自動ダウンロード", "ＯＮでＦＴＰサーバのファイルを自動的に、ＦＴＰでダウンロードする"},
+        {"Text1_7", "QLineEdit", 4, "", ""},
+        {"Text1_8", "QLineEdit", 4, "", ""},
+        {"Text1_9", "QLineEdit", 4, "", "ファイルのダウンロードの間隔（分）"},
+        {"Command2_9", "QPushButton", 4, "手動実行", "tolvd.txtをftp.exeのバッチコマンドとして実行する"},
+        // Below the tabs.
+        {"Command1", "QPushButton", -1, "更新(&N)", "条件の設定変更を更新する"},
+        {"Command0", "QPushButton", -1, "&OK", "条件の設定変更を更新後、このウィンドーを非表示にする"},
+    };
+    // Full-width digits on the lanes' tooltips and labels; the colour tip of a
+    // raw lane writes its number in half width.
+    const char* const wide[8] = {"１", "２", "３", "４", "５", "６", "７", "８"};
+    for (int i = 0; i < 8; ++i) {
+        const std::string d = wide[i];
+        const std::string n = std::to_string(i);
+        controls.push_back({"Check3_" + n, "QCheckBox", 2, "表示", "ＯＮでチャンネル" + d + "を表示、ＯＦＦで非表示"});
+        controls.push_back({"Combo2_" + n, "QComboBox", 2, "", "チャンネル" + d + "に表示する生データ項目の選択"});
+        controls.push_back({"Combo4_" + n, "QComboBox", 2, "", "チャンネル" + d + "のY軸フルスケール"});
+        controls.push_back({"Label4_" + n, "QLabel", 2, d, "ﾁｬﾝﾈﾙ" + std::to_string(i + 1) + "の色の選択"});
+        controls.push_back({"Combo3_" + n, "QComboBox", 2, "", ""});
+        controls.push_back({"Combo3_" + std::to_string(8 + i), "QComboBox", 2, "", "チャンネル" + d + "のグラフの下限値"});
+        controls.push_back({"Combo3_" + std::to_string(16 + i), "QComboBox", 2, "", "チャンネル" + d + "のグラフの上限値"});
+        controls.push_back({"Label3_" + n, "QLabel", 2, d, ""});
+    }
+    for (const Control& c : controls) {
+        auto* widget = form_->findChild<QWidget*>(QString::fromStdString(c.name));
+        ASSERT_NE(widget, nullptr) << c.name;
+        EXPECT_STREQ(widget->metaObject()->className(), c.type) << c.name;
+        EXPECT_EQ(tabOf(tabs, widget), c.tab) << c.name;
+        if (!c.caption.empty())
+            EXPECT_EQ(captionOf(widget).toStdString(), c.caption) << c.name;
+        if (!c.tip.empty())
+            EXPECT_EQ(widget->toolTip().toStdString(), c.tip) << c.name;
+    }
+    EXPECT_TRUE(w<QLineEdit>("Text1_14")->isReadOnly());
+    EXPECT_TRUE(w<QLineEdit>("Text1_13")->isReadOnly());
+    EXPECT_TRUE(w<QPlainTextEdit>("Text3")->isReadOnly());
+
+    // Frame captions and the plain labels, each on its tab.
+    struct Text {
+        const char* text;
+        int tab;
+    };
+    const Text frames[] = {
+        {"処理の条件", 0},       {"ヘッダー情報", 0},   {"処理結果表のフォーマット", 1}, {"生データグラフの設定", 2},
+        {"処理結果グラフの設定", 2}, {"自動処理の設定", 3}, {"処理ファイル", 3},           {"自動印刷の設定", 3},
+        {"印刷フォーマット", 3},   {"Webページのフォーマット", 4},
+    };
+    const QList<QGroupBox*> boxes = form_->findChildren<QGroupBox*>();
+    for (const Text& f : frames) {
+        int found = 0;
+        for (QGroupBox* g : boxes)
+            if (g->title() == QString::fromUtf8(f.text)) {
+                ++found;
+                EXPECT_EQ(tabOf(tabs, g), f.tab) << f.text;
+                // Each frame carries its pin.
+                auto* pin = g->findChild<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
+                ASSERT_NE(pin, nullptr) << f.text;
+                EXPECT_TRUE(pin->objectName().startsWith(QStringLiteral("Image1_"))) << f.text;
+                EXPECT_EQ(pin->toolTip().toStdString(), "このウィンドウを、手前に置く");
+            }
+        EXPECT_EQ(found, 1) << f.text;
+    }
+    const Text labels[] = {
+        {"長周期波の制限周期(s)", 0}, {"スペクトルのフィルター回数", 0}, {"スペクトルのデータ数", 0},
+        {"ノイズフィルター回数", 0}, {"ノイズフィルターレベル", 0}, {"真北と磁北の偏角(゜)", 0},
+        {"流速のｾﾞﾛ補正値(m/s)", 0}, {"水位補正値(m)", 0}, {"波向算出限界波高", 0}, {"主波向の範囲(゜)", 0},
+        {"水圧計の海底からの高さ(m)", 0}, {"理論係数の限界値", 0}, {"～", 0},
+        {"時を基準に、", 1}, {"時間毎に空白行を挿入", 1},
+        {"X軸ｽｹｰﾙ：測定時間(分)", 2}, {"X軸ｽｹｰﾙ(日)", 2}, {"X目盛数", 2},
+        {"次の処理時刻", 3}, {"：", 3}, {"処理間隔(分)", 3}, {"Ｗｅｂファイル", 3}, {"マスターファイル", 3},
+        {"次の印刷時刻", 3}, {"印刷間隔(分)", 3}, {"見出しの文章", 3}, {"1ページ当たりの測定回数", 3},
+        {"印刷用紙の指定", 3},
+        {"過去、", 4}, {"測定分を表示する", 4}, {"次のダウンロード時刻", 4}, {"ダウンロード間隔(分)", 4},
+    };
+    const QList<QLabel*> all = form_->findChildren<QLabel*>();
+    for (const Text& l : labels) {
+        bool onTab = false;
+        for (QLabel* label : all)
+            if (label->text() == QString::fromUtf8(l.text) && tabOf(tabs, label) == l.tab)
+                onTab = true;
+        EXPECT_TRUE(onTab) << l.text;
+    }
 }

@@ -24,6 +24,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <map>
+
 using namespace varenta;
 using namespace varenta::guitest;
 
@@ -408,68 +410,203 @@ TEST(MainWindow, MenusToolbarAndPanelsAreComplete)
     ProgramFolder pf;
     Shell sh(pf);
     sh.w().startUp();
+    EXPECT_EQ(sh.w().objectName(), QStringLiteral("MDIForm1"));
+    // Every entry of the menu bar under its menu, in menu order.
     struct Item {
+        const char* menu;  // title of the menu that holds it
         const char* name;
         const char* caption;
         QKeySequence key;
         bool visible;
         int help;
     };
+    const QKeySequence none;
+    const auto ctrl = [](Qt::Key k) { return QKeySequence(Qt::CTRL | k); };
+    const auto shift = [](Qt::Key k) { return QKeySequence(Qt::SHIFT | k); };
+    const QKeySequence f2(Qt::Key_F2), f3(Qt::Key_F3), f4(Qt::Key_F4), f5(Qt::Key_F5), f6(Qt::Key_F6),
+        f7(Qt::Key_F7), f8(Qt::Key_F8), f9(Qt::Key_F9), f11(Qt::Key_F11), f12(Qt::Key_F12);
     const Item items[] = {
-        {"Mopen", "開く(&O)", QKeySequence(Qt::CTRL | Qt::Key_O), true, 1010},
-        {"Mclose", "閉じる(&C)", {}, true, 1010},
-        {"Muser", "ユーザーフォルダの作成(&U)", {}, false, 0},
-        {"Mnew", "ファイルの更新(&N)", QKeySequence(Qt::Key_F5), true, 1010},
-        {"Minit", "初期化(&I)", QKeySequence(Qt::Key_F9), true, 1010},
-        {"Mmodifi", "上書き保存(&S)", QKeySequence(Qt::CTRL | Qt::Key_S), true, 1010},
-        {"Mewrite", "行のエラー値上書き保存(&E)", QKeySequence(Qt::Key_F2), true, 1010},
-        {"Mprint", "印刷(&P)", {}, true, 1009},
-        {"Mtrans", "送信(&T)", {}, false, 1008},
-        {"MTimeEditor", "測定時間－測定間隔の編集(&G)", {}, true, 0},
-        {"Mfinal", "Varentaの終了(&X)", {}, true, 0},
-        {"Mzoom", "X軸(&X)", QKeySequence(Qt::Key_F4), true, 1010},
-        {"MzoomYU", "Y軸(&Y)", QKeySequence(Qt::SHIFT | Qt::Key_F3), true, 1010},
-        {"Mselall", "すべてを選択(&A)", QKeySequence(Qt::CTRL | Qt::Key_A), true, 1010},
-        {"Mreexecute", "再表示(&E)", QKeySequence(Qt::Key_F11), true, 1010},
-        {"MnumD", "生データ表(&N)", {}, true, 1003},
-        {"MxyGraph", "成分流速２次元グラフ(X&)", {}, true, 0},
-        {"Mdir3d", "方向スペクトル３Ｄグラフ(&T)", {}, false, 0},
-        {"MnvRawNum", "騒音振動波形データ表(&V)", {}, false, 0},
-        {"Mscroll", "スクロールバー(&D)", {}, true, 1010},
-        {"Mexecute", "表示の実行(&E)", QKeySequence(Qt::Key_F8), true, 1010},
-        {"Mbackexe", "表示の逆行(&B)", QKeySequence(Qt::Key_F6), true, 1010},
-        {"Mcalculate", "処理の実行(&F)", QKeySequence(Qt::Key_F12), true, 1007},
-        {"Mend", "中止(&C)", QKeySequence(Qt::Key_F7), true, 1010},
-        {"Mcset", "条件の設定(&J)", {}, true, 1007},
-        {"MtileV", "縦に並べて表示(&V)", QKeySequence(Qt::CTRL | Qt::Key_Y), true, 1010},
-        {"Mbarrier", "保護状態(&B)", {}, true, 1010},
-        {"Mtopic", "トピックの検索(&H)", {}, true, 1001},
-        {"Mversion", "バージョン情報(&V)", {}, true, 0},
-        {"MPcalculate", "再処理(&F)", {}, true, 0},
+        {"ファイル(&F)", "Mopen", "開く(&O)", ctrl(Qt::Key_O), true, 1010},
+        {"ファイル(&F)", "Mclose", "閉じる(&C)", none, true, 1010},
+        {"ファイル(&F)", "Muser", "ユーザーフォルダの作成(&U)", none, false, 0},
+        {"ファイル(&F)", "Mnew", "ファイルの更新(&N)", f5, true, 1010},
+        {"ファイル(&F)", "Minit", "初期化(&I)", f9, true, 1010},
+        {"ファイル(&F)", "Mmodifi", "上書き保存(&S)", ctrl(Qt::Key_S), true, 1010},
+        {"ファイル(&F)", "Mewrite", "行のエラー値上書き保存(&E)", f2, true, 1010},
+        {"ファイル(&F)", "Msave", "名前を付けて保存(&A)", none, true, 1010},
+        {"ファイル(&F)", "Mbackup", "バックアップ(&B)", none, true, 1010},
+        {"ファイル(&F)", "Mmove", "ファイルムーブ(&V)", none, true, 1010},
+        {"ファイル(&F)", "Mprint", "印刷(&P)", none, true, 1009},
+        {"ファイル(&F)", "Mtrans", "送信(&T)", none, false, 1008},
+        {"ファイル(&F)", "MTimeEditor", "測定時間－測定間隔の編集(&G)", none, true, 0},
+        {"ファイル(&F)", "Mdate", "測定日時の更新(&D)", none, true, 1010},
+        {"ファイル(&F)", "Mtext", "テキストデータファイルに変換(&F)", none, true, 0},
+        {"ファイル(&F)", "MMfileSize", "ファイルのサイズ変更(&Z)", none, true, 0},
+        {"ファイル(&F)", "Mfinal", "Varentaの終了(&X)", none, true, 0},
+        {"拡大(&Z)", "Mzoom", "X軸(&X)", f4, true, 1010},
+        {"拡大(&Z)", "MzoomY", "Y軸(&Y)", shift(Qt::Key_F4), true, 1010},
+        {"縮小(&U)", "MzoomU", "X軸(&X)", f3, true, 1010},
+        {"縮小(&U)", "MzoomYU", "Y軸(&Y)", shift(Qt::Key_F3), true, 1010},
+        {"編集(&E)", "Mcut", "切り取り(&T)", ctrl(Qt::Key_X), true, 1010},
+        {"編集(&E)", "Mcopy", "コピー(&C)", ctrl(Qt::Key_C), true, 1010},
+        {"編集(&E)", "Mpast", "貼り付け(&P)", ctrl(Qt::Key_V), true, 1010},
+        {"編集(&E)", "Mfont", "フォント(&F)", none, true, 1010},
+        {"編集(&E)", "Mbackcolor", "背景色(&B)", none, true, 1010},
+        {"編集(&E)", "Mselall", "すべてを選択(&A)", ctrl(Qt::Key_A), true, 1010},
+        {"表示(&V)", "Mreexecute", "再表示(&E)", f11, true, 1010},
+        {"表示(&V)", "MnumR", "処理結果表(&R)", none, true, 1005},
+        {"表示(&V)", "MgraphR", "処理結果のグラフ(&S)", none, true, 1004},
+        {"表示(&V)", "MnumD", "生データ表(&N)", none, true, 1003},
+        {"表示(&V)", "MgraphD", "生データのグラフ(&G)", none, true, 1002},
+        {"表示(&V)", "MxyGraph", "成分流速２次元グラフ(X&)", none, true, 0},
+        {"表示(&V)", "Mpower", "パワースペクトル(&P)", none, true, 1006},
+        {"表示(&V)", "Mdir3d", "方向スペクトル３Ｄグラフ(&T)", none, false, 0},
+        {"表示(&V)", "MdirConta", "方向スペクトルコンタグラフ(&C)", none, false, 0},
+        {"表示(&V)", "MnvOctave", "１／３オクターブグラフ(&O)", none, false, 0},
+        {"表示(&V)", "MnvRawGraph", "騒音振動波形データのグラフ(&A)", none, false, 0},
+        {"表示(&V)", "MnvRawNum", "騒音振動波形データ表(&V)", none, false, 0},
+        {"表示(&V)", "Mbar", "ツールバー(&L)", none, true, 1010},
+        {"表示(&V)", "Mstatus", "ステータスバー(&B)", none, true, 1010},
+        {"表示(&V)", "Mscroll", "スクロールバー(&D)", none, true, 1010},
+        {"処理(&P)", "Mexecute", "表示の実行(&E)", f8, true, 1010},
+        {"処理(&P)", "Mbackexe", "表示の逆行(&B)", f6, true, 1010},
+        {"処理(&P)", "Mcalculate", "処理の実行(&F)", f12, true, 1007},
+        {"処理(&P)", "Mend", "中止(&C)", f7, true, 1010},
+        {"処理(&P)", "Mcset", "条件の設定(&J)", none, true, 1007},
+        {"ウィンドウ(&W)", "Mcascade", "重ねて表示(&C)", ctrl(Qt::Key_R), true, 1010},
+        {"ウィンドウ(&W)", "Mtile", "並べて表示(&T)", ctrl(Qt::Key_T), true, 1010},
+        {"ウィンドウ(&W)", "MtileV", "縦に並べて表示(&V)", ctrl(Qt::Key_Y), true, 1010},
+        {"ウィンドウ(&W)", "Mbarrier", "保護状態(&B)", none, true, 1010},
+        {"ヘルプ(&H)", "Mtopic", "トピックの検索(&H)", none, true, 1001},
+        {"ヘルプ(&H)", "Mversion", "バージョン情報(&V)", none, true, 0},
     };
+    std::map<QString, QStringList> order;  // menu title -> entry names as listed
     for (const Item& it : items) {
-        QAction* a = sh.w().action(QString::fromLatin1(it.name));
+        auto* a = sh.w().findChild<QAction*>(QString::fromLatin1(it.name));
         ASSERT_NE(a, nullptr) << it.name;
+        EXPECT_EQ(a, sh.w().action(QString::fromLatin1(it.name))) << it.name;
         EXPECT_EQ(a->text(), QString::fromUtf8(it.caption)) << it.name;
         EXPECT_EQ(a->shortcut(), it.key) << it.name;
         EXPECT_EQ(a->isVisible(), it.visible) << it.name;
         EXPECT_EQ(a->property("helpContext").toInt(), it.help) << it.name;
+        order[QString::fromUtf8(it.menu)] << QString::fromLatin1(it.name);
     }
-    // The right-click menu is not on the menu bar.
+    // The menus and the order of their named entries.
+    const std::pair<const char*, int> menus[] = {{"ファイル(&F)", 1010}, {"編集(&E)", 1010}, {"表示(&V)", 1010},
+                                                 {"処理(&P)", 0},       {"ウィンドウ(&W)", 0}, {"ヘルプ(&H)", 0},
+                                                 {"拡大(&Z)", 0},       {"縮小(&U)", 0}};
+    QStringList barTitles;
     for (QAction* a : sh.w().menuBar()->actions())
-        EXPECT_NE(a->menu(), sh.w().popupMenu());
-
-    const char* keys[] = {"Bopen",  "Bmodifi", "Bnew",     "BnumD",   "BgraphD",   "Bplot",  "BpowerD",
-                          "B3dgraph", "BContourGraph", "BnumR", "BgraphR", "BNvtext", "Braw", "Bbargraph",
-                          "Bcset",  "Bcalculate", "Bbackexe", "Bend", "Bexecute", "Bleft", "Bright",
-                          "Bup",    "Bdown",   "Bcascade", "Btile",   "Bline"};
-    for (const char* k : keys) {
-        QToolButton* b = sh.w().toolButton(QString::fromLatin1(k));
-        ASSERT_NE(b, nullptr) << k;
-        EXPECT_FALSE(b->toolTip().isEmpty()) << k;
-        EXPECT_FALSE(b->icon().isNull()) << k;
+        barTitles << a->text();
+    EXPECT_EQ(barTitles, (QStringList{"ファイル(&F)", "編集(&E)", "表示(&V)", "処理(&P)", "ウィンドウ(&W)", "ヘルプ(&H)"}));
+    for (const auto& [title, help] : menus) {
+        QMenu* menu = nullptr;
+        for (QMenu* m : sh.w().findChildren<QMenu*>())
+            if (m->title() == QString::fromUtf8(title) && m != sh.w().popupMenu() &&
+                m->parent() != sh.w().popupMenu())
+                menu = m;
+        ASSERT_NE(menu, nullptr) << title;
+        if (help)
+            EXPECT_EQ(menu->property("helpContext").toInt(), help) << title;
+        QStringList names;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator() && !a->menu())
+                names << a->objectName();
+        EXPECT_EQ(names, order[QString::fromUtf8(title)]) << title;
     }
-    EXPECT_EQ(sh.w().toolButton(QStringLiteral("Bend"))->toolTip(), QStringLiteral("処理や表示の中止"));
+
+    // The right-click menu: never on the menu bar, every entry disabled
+    // until a window shows it.
+    QMenu* popup = sh.w().findChild<QMenu*>(QStringLiteral("Mpopup"));
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup, sh.w().popupMenu());
+    EXPECT_EQ(popup->title(), QStringLiteral("ポップアップ(&P)"));
+    for (QAction* a : sh.w().menuBar()->actions())
+        EXPECT_NE(a->menu(), popup);
+    struct PopupItem {
+        const char* parent;
+        const char* name;
+        const char* caption;
+    };
+    const PopupItem popupItems[] = {
+        {"Mpopup", "MPexecute", "再表示(&E)"}, {"Mpopup", "MPzm", "拡大(&Z)"},
+        {"MPzm", "MPzoom", "X軸(&X)"},         {"MPzm", "MPzoomY", "Y軸(&Y)"},
+        {"Mpopup", "MPzmU", "縮小(&U)"},       {"MPzmU", "MPzoomU", "X軸(&X)"},
+        {"MPzmU", "MPzoomYU", "Y軸(&Y)"},      {"Mpopup", "MPcalculate", "再処理(&F)"},
+        {"Mpopup", "MPcset", "条件の設定(&J)"}, {"Mpopup", "MPmodifi", "上書き保存(&S)"},
+        {"Mpopup", "MPewrite", "行のエラー値上書き保存(&E)"}, {"Mpopup", "MPcopy", "コピー(&C)"},
+        {"Mpopup", "MPhelp", "ヘルプ(&H)"},
+    };
+    std::map<QString, QStringList> popupOrder;
+    for (const PopupItem& it : popupItems) {
+        const QString name = QString::fromLatin1(it.name);
+        popupOrder[QString::fromLatin1(it.parent)] << name;
+        if (auto* sub = popup->findChild<QMenu*>(name)) {
+            EXPECT_EQ(sub->title(), QString::fromUtf8(it.caption)) << it.name;
+            EXPECT_FALSE(sub->isEnabled()) << it.name;
+            continue;
+        }
+        auto* a = popup->findChild<QAction*>(name);
+        ASSERT_NE(a, nullptr) << it.name;
+        EXPECT_EQ(a->text(), QString::fromUtf8(it.caption)) << it.name;
+        EXPECT_FALSE(a->isEnabled()) << it.name;
+    }
+    for (const auto& [parent, names] : popupOrder) {
+        QMenu* m = parent == QLatin1String("Mpopup") ? popup : popup->findChild<QMenu*>(parent);
+        ASSERT_NE(m, nullptr);
+        QStringList listed;
+        for (QAction* a : m->actions())
+            if (!a->isSeparator())
+                listed << (a->menu() ? a->menu()->objectName() : a->objectName());
+        EXPECT_EQ(listed, names) << parent.toStdString();
+    }
+
+    // The toolbar: every button by key with its tooltip, in order, the
+    // repetition box between the processing and the backward button.
+    const std::pair<const char*, const char*> buttons[] = {
+        {"Bopen", "ファイルを開く"},
+        {"Bmodifi", "編集したデータの上書き保存"},
+        {"Bnew", "ファイルの更新"},
+        {"BnumD", "生データ表の表示"},
+        {"BgraphD", "生データグラフの表示"},
+        {"Bplot", "成分流速２次元グラフの表示"},
+        {"BpowerD", "パワースペクトルグラフの表示"},
+        {"B3dgraph", "方向スペクトル３Ｄグラフの表示"},
+        {"BContourGraph", "方向スペクトルコンターグラフの表示"},
+        {"BnumR", "処理結果表の表示"},
+        {"BgraphR", "処理結果グラフの表示"},
+        {"BNvtext", "騒音振動波形データ表の表示"},
+        {"Braw", "騒音振動波形データグラフの表示"},
+        {"Bbargraph", "１／３オクターブグラフの表示"},
+        {"Bcset", "処理、表、グラフ、インターネット、印刷の条件の設定"},
+        {"Bcalculate", "今の測定番号から、右の指定回数だけ、処理を実行"},
+        {"Combo1", "処理(表示)の実行回数の指定"},
+        {"Bbackexe", "今の測定番号から、左の指定回数だけ、もどして表示"},
+        {"Bend", "処理や表示の中止"},
+        {"Bexecute", "今の測定番号から、左の指定回数だけ、先へ表示"},
+        {"Bleft", "波形データを後に移動"},
+        {"Bright", "波形データを前に移動"},
+        {"Bup", "生データグラフの表示チャンネルのアップ"},
+        {"Bdown", "生データグラフの表示チャンネルのダウン"},
+        {"Bcascade", "ウィンドウを重ねて表示"},
+        {"Btile", "ウィンドウを横並べて表示"},
+        {"Bline", "ウィンドウを縦に並べて表示"},
+    };
+    QStringList onBar, expectedBar;
+    for (QAction* a : sh.w().toolbar()->actions())
+        if (QWidget* wdg = sh.w().toolbar()->widgetForAction(a); wdg && !a->isSeparator())
+            onBar << wdg->objectName();
+    for (const auto& [key, tip] : buttons) {
+        expectedBar << QString::fromLatin1(key);
+        auto* wdg = sh.w().toolbar()->findChild<QWidget*>(QString::fromLatin1(key));
+        ASSERT_NE(wdg, nullptr) << key;
+        EXPECT_EQ(wdg->toolTip(), QString::fromUtf8(tip)) << key;
+        if (auto* b = qobject_cast<QToolButton*>(wdg)) {
+            EXPECT_EQ(b, sh.w().toolButton(QString::fromLatin1(key))) << key;
+            EXPECT_FALSE(b->icon().isNull()) << key;
+        }
+    }
+    EXPECT_EQ(onBar, expectedBar);
     // Buttons without a command do nothing and say so by being disabled.
     for (const char* k : {"BNvtext", "Braw", "Bbargraph", "Bleft", "Bright"})
         EXPECT_FALSE(sh.w().toolButton(QString::fromLatin1(k))->isEnabled()) << k;
@@ -479,9 +616,14 @@ TEST(MainWindow, MenusToolbarAndPanelsAreComplete)
 
     QComboBox* c = sh.w().repetitionCombo();
     EXPECT_EQ(c->toolTip(), QStringLiteral("処理(表示)の実行回数の指定"));
-    EXPECT_EQ(c->count(), 15);
-    EXPECT_EQ(c->itemText(14), QStringLiteral("5000"));
+    EXPECT_EQ(c, sh.w().findChild<QComboBox*>(QStringLiteral("Combo1")));
+    QStringList presets;
+    for (int i = 0; i < c->count(); ++i)
+        presets << c->itemText(i);
+    EXPECT_EQ(presets, (QStringList{"1", "6", "10", "12", "20", "24", "50", "100", "200", "300", "500", "1000",
+                                    "2000", "3000", "5000"}));
     EXPECT_EQ(c->currentText(), QStringLiteral("1"));
+    EXPECT_TRUE(c->isEditable());
 
     const std::pair<const char*, const char*> tips[] = {
         {"Mno", "機械番号 - 最終収録測定番号(測定時間/測定間隔)"},
@@ -492,12 +634,29 @@ TEST(MainWindow, MenusToolbarAndPanelsAreComplete)
         {"Status", "プログラムの作業状況"},
         {"Rtime", "パソコンの時刻（自動機能作動時は、秒まで表示）"},
     };
+    QStringList panelOrder, expectedOrder;
+    for (QLabel* l : sh.w().statusBar()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!l->objectName().isEmpty())
+            panelOrder << l->objectName();
     for (const auto& [key, tip] : tips) {
+        expectedOrder << QString::fromLatin1(key);
         QLabel* l = sh.w().panelLabel(key);
         ASSERT_NE(l, nullptr) << key;
+        EXPECT_EQ(l, sh.w().statusBar()->findChild<QLabel*>(QString::fromLatin1(key))) << key;
         EXPECT_EQ(l->toolTip(), QString::fromUtf8(tip)) << key;
     }
+    EXPECT_EQ(panelOrder, expectedOrder);
     EXPECT_EQ(sh.w().statusBar()->objectName(), QStringLiteral("StatusBar1"));
+    // The three timers, off while no automatic function is on.
+    const std::pair<const char*, int> timers[] = {{"Timer1", 300}, {"Timer2", 5000}, {"Timer3", 500}};
+    for (const auto& [name, ms] : timers) {
+        auto* t = sh.w().findChild<QTimer*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+        ASSERT_NE(t, nullptr) << name;
+        EXPECT_EQ(t->interval(), ms) << name;
+        EXPECT_FALSE(t->isActive()) << name;
+    }
+    EXPECT_EQ(sh.w().findChild<QWidget*>(QStringLiteral("Picture1")), sh.w().scrollStrip());
+    EXPECT_EQ(sh.w().scrollStrip()->findChild<QScrollBar*>(QStringLiteral("HScroll1")), sh.w().hScroll1());
     EXPECT_EQ(sh.w().toolbar()->objectName(), QStringLiteral("Toolbar1"));
     EXPECT_EQ(sh.w().hScroll1()->objectName(), QStringLiteral("HScroll1"));
     // The scroll bar leaves 240 pixels of the strip free.

@@ -491,13 +491,13 @@ void MDIForm1::buildPopup()
     QMenu* zin = popup_->addMenu(QStringLiteral("拡大(&Z)"));
     zin->setObjectName(QStringLiteral("MPzm"));
     zin->setEnabled(false);
-    add(zin, "MPzoom", "X軸(&X)", [this] { zoom(false, true); })->setEnabled(true);
-    add(zin, "MPzoomY", "Y軸(&Y)", [this] { zoom(true, true); })->setEnabled(true);
+    add(zin, "MPzoom", "X軸(&X)", [this] { zoom(false, true); });
+    add(zin, "MPzoomY", "Y軸(&Y)", [this] { zoom(true, true); });
     QMenu* zout = popup_->addMenu(QStringLiteral("縮小(&U)"));
     zout->setObjectName(QStringLiteral("MPzmU"));
     zout->setEnabled(false);
-    add(zout, "MPzoomU", "X軸(&X)", [this] { zoom(false, false); })->setEnabled(true);
-    add(zout, "MPzoomYU", "Y軸(&Y)", [this] { zoom(true, false); })->setEnabled(true);
+    add(zout, "MPzoomU", "X軸(&X)", [this] { zoom(false, false); });
+    add(zout, "MPzoomYU", "Y軸(&Y)", [this] { zoom(true, false); });
     add(popup_, "MPcalculate", "再処理(&F)", [this] { step(stepmode::kReprocess); });
     add(popup_, "MPcset", "条件の設定(&J)", [this] { runCommand(QStringLiteral("Mcset")); });
     add(popup_, "MPmodifi", "上書き保存(&S)", [this] { runCommand(QStringLiteral("Mmodifi")); });
@@ -1187,8 +1187,13 @@ void MDIForm1::showPopupMenu(std::uint32_t mask, int helpContext, const QPoint& 
     actions_[QStringLiteral("MPmodifi")]->setEnabled(it.modify && commandAvailable(QStringLiteral("Mmodifi")));
     actions_[QStringLiteral("MPhelp")]->setEnabled(it.help);
     actions_[QStringLiteral("MPcopy")]->setEnabled(it.copy);
+    // The zoom entries follow their sub-menus (every entry starts disabled).
     popup_->findChild<QMenu*>(QStringLiteral("MPzm"))->setEnabled(it.zoomIn);
     popup_->findChild<QMenu*>(QStringLiteral("MPzmU"))->setEnabled(it.zoomOut);
+    for (const char* n : {"MPzoom", "MPzoomY"})
+        actions_[QString::fromLatin1(n)]->setEnabled(it.zoomIn);
+    for (const char* n : {"MPzoomU", "MPzoomYU"})
+        actions_[QString::fromLatin1(n)]->setEnabled(it.zoomOut);
     if (it.help)
         popupContext_ = helpContext;
     popup_->popup(globalPos);
