@@ -1,5 +1,6 @@
 #include "tolv/data/resultstable.h"
 
+#include "common/fileio.h"
 #include "common/format.h"
 #include "common/textcodec.h"
 
@@ -81,36 +82,6 @@ struct Fd {
     }
     bool ok() const { return fd >= 0; }
 };
-
-bool readAllAt(int fd, char* p, std::size_t n, std::uint64_t offset)
-{
-    while (n > 0) {
-        const ssize_t r = ::pread(fd, p, n, static_cast<off_t>(offset));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= static_cast<std::size_t>(r);
-        offset += static_cast<std::uint64_t>(r);
-    }
-    return true;
-}
-
-bool writeAllAt(int fd, const char* p, std::size_t n, std::uint64_t offset)
-{
-    while (n > 0) {
-        const ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(offset));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-        offset += static_cast<std::uint64_t>(w);
-    }
-    return true;
-}
 
 std::optional<std::uint64_t> sizeOf(int fd)
 {

@@ -1,6 +1,7 @@
 #include "tolv/spectra/resultsrecord.h"
 
 #include "common/bytes.h"
+#include "common/fileio.h"
 #include "common/format.h"
 #include "common/sector.h"
 #include "common/textfile.h"
@@ -20,21 +21,6 @@ namespace varenta {
 namespace {
 
 constexpr int kHandOverSliceMs = 50;
-
-bool writeAllAt(int fd, const char* p, std::size_t n, std::uint64_t offset)
-{
-    while (n > 0) {
-        const ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(offset));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-        offset += static_cast<std::uint64_t>(w);
-    }
-    return true;
-}
 
 bool fileExists(const std::string& path)
 {

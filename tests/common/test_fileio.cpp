@@ -1,0 +1,96 @@
+// Positioned whole-run reads and writes on file descriptors.
+#include "common/fileio.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace varenta;
+
+namespace {
+
+struct TempFile {
+    fs::path path;
+    int fd = -1;
+    TempFile()
+    {
+        path = fs::temp_directory_path() / ("varenta_fileio_" + std::to_string(::getpid()) + ".bin");
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    }
+    ~TempFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        std::error_code ec;
+        fs::remove(path, ec);
+    }
+};
+
+}  // namespace
+
+TEST(FileIo, WritesLandAtTheirOffsetAndReadBack)
+{
+    TempFile f;
+    ASSERT_GE(f.fd, 0);
+    const std::string head = "0123456789";
+    ASSERT_TRUE(writeAllAt(f.fd, head.data(), head.size(), 0));
+    // Past the end: the gap reads as NUL bytes.
+    const std::string tail = "abc";
+    ASSERT_TRUE(writeAllAt(f.fd, tail.data(), tail.size(), 14));
+    // Inside: replaces bytes in place.
+    ASSERT_TRUE(writeAllAt(f.fd, "XY", 2, 3));
+    EXPECT_EQ(fs::file_size(f.path), 17u);
+
+    std::string all(17, '?');
+    ASSERT_TRUE(readAllAt(f.fd, all.data(), all.size(), 0));
+    EXPECT_EQ(all, std::string("012XY56789\0\0\0\0abc", 17));
+    std::string mid(4, '?');
+    ASSERT_TRUE(readAllAt(f.fd, mid.data(), mid.size(), 12));
+    EXPECT_EQ(mid, std::string("\0\0ab", 4));
+    // Nothing to read or write is done at once.
+    EXPECT_TRUE(readAllAt(f.fd, mid.data(), 0, 100));
+    EXPECT_TRUE(writeAllAt(f.fd, mid.data(), 0, 100));
+    EXPECT_EQ(fs::file_size(f.path), 17u);
+}
+
+TEST(FileIo, FailuresAreReported)
+{
+    TempFile f;
+    ASSERT_GE(f.fd, 0);
+    ASSERT_TRUE(writeAllAt(f.fd, "12345", 5, 0));
+    char buf[8] = {};
+    struct Case {
+        const char* name;
+        std::size_t n;
+        std::uint64_t offset;
+    };
+    const Case shortReads[] = {
+        {"runs past the end", 6, 0},
+        {"starts at the end", 1, 5},
+        {"starts past the end", 2, 40},
+    };
+    for (const Case& c : shortReads) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(readAllAt(f.fd, buf, c.n, c.offset));
+    }
+    // A closed descriptor, and a pipe that has no positions.
+    EXPECT_FALSE(readAllAt(-1, buf, 1, 0));
+    EXPECT_FALSE(writeAllAt(-1, buf, 1, 0));
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    EXPECT_FALSE(writeAllAt(pipeFds[1], "x", 1, 0));
+    EXPECT_FALSE(readAllAt(pipeFds[0], buf, 1, 0));
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    // A file open for reading only takes no writes, and keeps its bytes.
+    const int ro = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(ro, 0);
+    EXPECT_FALSE(writeAllAt(ro, "zz", 2, 0));
+    ::close(ro);
+    ASSERT_TRUE(readAllAt(f.fd, buf, 5, 0));
+    EXPECT_EQ(std::string(buf, 5), "12345");
+}
