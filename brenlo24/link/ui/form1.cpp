@@ -744,7 +744,11 @@ void Form1::showChannelTableKeepingFlags()
 void Form1::refreshPanel()
 {
     const StatusRecord& r = link_->current();
-    const bool info = packetKindNibble(static_cast<std::uint8_t>(link_->lastReceivedKind())) == kKindDeviceInfo;
+    // The value boxes hold samples only for echo and monitor packets: after
+    // a device-information packet, and while the record is still the one
+    // read from "Brenlo.tbl" at start-up, they show "-----".
+    const bool info = packetKindNibble(static_cast<std::uint8_t>(link_->lastReceivedKind())) == kKindDeviceInfo ||
+                      packetKindNibble(static_cast<std::uint8_t>(r.kind)) == kKindDeviceInfo;
     if (!r.valid) {
         for (int i = 1; i <= 13; ++i)
             label3_[static_cast<std::size_t>(i)]->clear();

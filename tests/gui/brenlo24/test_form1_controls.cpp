@@ -3,7 +3,9 @@
 // control with its caption, default, list and tooltip, the popup menu and
 // the version box.  No logger is attached; the port fails to open.
 #include "brenlo24/link/commsettings.h"
+#include "brenlo24/link/packetdump.h"
 #include "brenlo24/link/ui/form1.h"
+#include "common/bytes.h"
 #include "common/installdata.h"
 #include "common/progfolder.h"
 
@@ -256,4 +258,42 @@ TEST_F(Form1Controls, PopupMenuAndVersionBox)
     EXPECT_EQ(version, "Brenlo24G Version 2.4.1");
     EXPECT_EQ(ok, "OK");
     EXPECT_EQ(title, "バージョン情報");
+}
+
+TEST_F(Form1Controls, LastDeviceInformationShowsNoSampleValues)
+{
+    // A device-information dump: its bytes 256-511 are no samples.
+    Packet info{};
+    info[0] = 0x5A;
+    info[1] = 31;
+    info[2] = 0x85;
+    info[14] = 5;
+    info[15] = 15;
+    info[16] = 0x41;  // 0.5 s, fixed mounting
+    info[26] = 7;
+    info[27] = 9;
+    putU32(info.data(), 28, 44);
+    putU16(info.data(), 24, 1234);
+    for (std::size_t i = 256; i < 512; ++i)
+        info[i] = static_cast<std::uint8_t>(i);
+    fixSectorChecksum(info.data());
+    ASSERT_EQ(writePacketDump(folder + "/Brenlo.tbl", info), Status::Ok);
+    Form1 w("");
+    auto label = [&](const QString& name) {
+        auto* l = w.findChild<QLabel*>(name);
+        EXPECT_NE(l, nullptr) << name.toStdString();
+        return l ? l->text().toStdString() : std::string();
+    };
+    EXPECT_EQ(label("Label3_1"), "44-310");
+    EXPECT_EQ(label("Label3_4"), "5/15");
+    EXPECT_EQ(label("Label3_5"), "09:07");
+    EXPECT_EQ(label("LabelSd"), "12.34");
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(label(QStringLiteral("Label2_%1").arg(6 + i)), "00" + std::to_string(i + 1));
+        EXPECT_EQ(label(QStringLiteral("Label3_%1").arg(6 + i)), "-----") << i;
+    }
+    // the page still moves over the value numbers
+    w.findChild<QPushButton*>(QStringLiteral("Command1_3"))->click();
+    EXPECT_EQ(label("Label2_6"), "121");
+    EXPECT_EQ(label("Label3_6"), "-----");
 }
