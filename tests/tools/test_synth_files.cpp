@@ -483,17 +483,6 @@ TEST(SynthFiles, CommandLineProgram)
         expectMeasurement(o, meas, m);
 }
 
-TEST(SynthResults, CompassNames)
-{
-    const std::pair<double, const char*> cases[] = {
-        {0.0, "N"},       {11.24, "N"},    {11.25, "NNE"}, {33.75, "NE"}, {90.0, "E"},     {180.0, "S"},
-        {191.25, "SSW"},  {270.0, "W"},    {326.25, "NNW"}, {348.7, "NNW"}, {348.75, "N"}, {359.0, "N"},
-        {360.0, "-----"}, {400.0, "-----"},
-    };
-    for (auto [deg, name] : cases)
-        EXPECT_EQ(synth::compassName(deg), name) << deg;
-}
-
 TEST(SynthResults, ShippedPatternsAreTheResultItemTable)
 {
     const std::string path = std::string(VARENTA_SOURCE_DIR) + "/data/tolvg.org";

@@ -1,6 +1,7 @@
 #include "tolv/spectra/resultsrecord.h"
 
 #include "common/bytes.h"
+#include "common/compass.h"
 #include "common/fileio.h"
 #include "common/format.h"
 #include "common/sector.h"
@@ -74,20 +75,6 @@ std::string folderBaseExt(const std::string& masterPath, char letter)
 }
 
 }  // namespace
-
-std::string CompassName(double x)
-{
-    static const char* const names[] = {"N",   "NNE", "NE", "ENE", "E",  "ESE", "SE", "SSE",
-                                        "S",   "SSW", "SW", "WSW", "W",  "WNW", "NW", "NNW"};
-    if (!(x < 360.0))
-        return "-----";
-    if (x < 11.25)
-        return "N";
-    for (int i = 1; i < 16; ++i)
-        if (x < 11.25 + 22.5 * i)
-            return names[i];
-    return "N";
-}
 
 std::string resultsFileNameFor(const Settings& s, const std::string& masterPath)
 {

@@ -36,11 +36,6 @@ inline constexpr const char* kHandOverStopped = "中止の指示で、引き渡�
 inline constexpr const char* kHandOverFailed = "引き渡しファイルに書き込めません: ";
 }  // namespace recordtext
 
-// The 16-point compass name of a direction in degrees: "N" below 11.25,
-// then "NNE" ... "NNW" in steps of 22.5, "N" again from 348.75, and "-----"
-// at 360 or more (and for a value that is not a number).
-std::string CompassName(double degrees);
-
 // The results file of a master file: item 89 value 4 when it has 5 or more
 // characters; otherwise the master file's folder, its base name without the
 // last character, "l" and its extension (NR012M.H10 -> NR012l.H10).

@@ -1,5 +1,6 @@
 #include "tools/synth/results.h"
 
+#include "common/compass.h"
 #include "common/format.h"
 #include "common/resultitems.h"
 #include "common/settings.h"
@@ -167,20 +168,6 @@ std::string shippedPattern(int code)
     if (code >= 128 && code < 256)
         return kChannelPatterns[(code - 128) % 8];
     return {};
-}
-
-std::string compassName(double x)
-{
-    static const char* const names[] = {"N", "NNE", "NE", "ENE", "E", "ESE", "SE", "SSE",
-                                        "S", "SSW", "SW", "WSW", "W", "WNW", "NW", "NNW"};
-    if (!(x < 360.0))
-        return "-----";
-    if (x < 11.25)
-        return "N";
-    for (int i = 1; i < 16; ++i)
-        if (x < 11.25 + 22.5 * i)
-            return names[i];
-    return "N";
 }
 
 std::optional<double> resultValue(int code, const HeaderFields& h, const BurstStatistics& s)
@@ -407,7 +394,7 @@ std::string composeResultsRecord(const ResultLayout& layout, const HeaderFields&
             continue;
         const std::optional<double> v = resultValue(dir, h, stats);
         if (v && std::isfinite(*v))
-            writeField(r, pos, compassName(std::fmod(std::fmod(*v, 360.0) + 360.0, 360.0)));
+            writeField(r, pos, CompassName(std::fmod(std::fmod(*v, 360.0) + 360.0, 360.0)));
     }
     setRunningNumber(r, layout, h.measurementNumber);
     return r;

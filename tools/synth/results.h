@@ -118,10 +118,6 @@ struct ResultLayout {
 // The shipped number pattern of a result code ("" when the generator has none).
 std::string shippedPattern(int code);
 
-// The 16-point compass name of a direction in degrees ("N" ... "NNW",
-// "-----" at 360 or more).
-std::string compassName(double degrees);
-
 // The value of a result code for a burst (nullopt: the generator has none).
 std::optional<double> resultValue(int code, const HeaderFields& header, const BurstStatistics& stats);
 
