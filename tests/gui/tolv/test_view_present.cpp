@@ -1,11 +1,12 @@
 // The show() and refresh() bodies every view shares: opening or bringing
 // back the document window, filling it, the focus and the active window;
-// which window a refresh works on.
+// which window a refresh works on; the redraw once a resize has settled.
 #include "shell_fixture.h"
 
 #include "tolv/data/ui/picturepane.h"
 #include "tolv/data/ui/viewregistry.h"
 
+#include <QElapsedTimer>
 #include <QMdiArea>
 #include <QPlainTextEdit>
 
@@ -222,4 +223,48 @@ TEST(ViewPresent, WindowToRefresh)
         // A refresh never fills through the show path.
         EXPECT_EQ(p.graph->newFills, c.open ? 1 : 0);
     }
+}
+
+TEST(ViewPresent, OneRedrawForARunOfResizes)
+{
+    PicturePane pane;
+    pane.resize(200, 100);
+    pane.show();
+    QApplication::processEvents();
+    bool queued = false;
+    int calls = 0;
+    QSize seen;
+    onSettledResize(&pane, queued, 40, [&] {
+        ++calls;
+        seen = pane.size();
+    });
+    const auto waitFor = [&](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+
+    for (int i = 1; i <= 5; ++i)
+        pane.resize(200 + 10 * i, 100 + 5 * i);
+    QApplication::processEvents();
+    EXPECT_TRUE(queued);
+    EXPECT_EQ(calls, 0);
+    waitFor(200);
+    EXPECT_FALSE(queued);
+    ASSERT_EQ(calls, 1);
+    EXPECT_EQ(seen, QSize(250, 125));
+
+    // A caller that cleared the flag while a call was due (its window
+    // closed) gets that call and one more for the next change.
+    pane.resize(300, 150);
+    QApplication::processEvents();
+    ASSERT_TRUE(queued);
+    queued = false;
+    pane.resize(310, 160);
+    QApplication::processEvents();
+    waitFor(200);
+    EXPECT_FALSE(queued);
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(seen, QSize(310, 160));
 }

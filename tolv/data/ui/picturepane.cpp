@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 namespace varenta {
 
@@ -51,6 +52,19 @@ void PicturePane::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
     emit resized();
+}
+
+void onSettledResize(PicturePane* pane, bool& queued, int delayMs, std::function<void()> settled)
+{
+    QObject::connect(pane, &PicturePane::resized, pane, [pane, &queued, delayMs, settled = std::move(settled)] {
+        if (queued)
+            return;
+        queued = true;
+        QTimer::singleShot(delayMs, pane, [&queued, settled] {
+            queued = false;
+            settled();
+        });
+    });
 }
 
 }  // namespace varenta

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
+
 namespace varenta {
 
 class PicturePane : public QWidget {
@@ -39,5 +41,10 @@ private:
     QColor background_ = Qt::white;
     QColor textColour_ = Qt::black;
 };
+
+// Calls settled once a run of size changes of the pane has settled: delayMs
+// after the first change of the run.  queued, kept by the caller, is true
+// while the call is due (the caller may clear it when the window closes).
+void onSettledResize(PicturePane* pane, bool& queued, int delayMs, std::function<void()> settled);
 
 }  // namespace varenta

@@ -9,7 +9,6 @@
 
 #include <QMdiArea>
 #include <QPainter>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -261,15 +260,9 @@ void ResultsGraphView::setUpWindow(DocumentWindow& w)
 {
     ViewKind::setUpWindow(w);
     PicturePane* pane = w.picture1();
-    QObject::connect(pane, &PicturePane::resized, pane, [this, pane] {
-        if (resizeQueued_)
-            return;
-        resizeQueued_ = true;
-        QTimer::singleShot(80, pane, [this, pane] {
-            resizeQueued_ = false;
-            if (shell_ && pane->isVisible() && pane->size() != pictureSize_)
-                draw(*shell_);
-        });
+    onSettledResize(pane, resizeQueued_, 80, [this, pane] {
+        if (shell_ && pane->isVisible() && pane->size() != pictureSize_)
+            draw(*shell_);
     });
 }
 

@@ -52,19 +52,13 @@ void PowerSpectrumView::setUpWindow(DocumentWindow& w)
     ViewKind::setUpWindow(w);
     // A new size of the picture draws the graph again at that size, once
     // the size has settled.
-    QObject::connect(w.picture1(), &PicturePane::resized, w.picture1(), [this, &w] {
-        if (resizePending_)
+    onSettledResize(w.picture1(), resizePending_, 120, [this, &w] {
+        if (shell_.documentWindow(kind()) != &w)
             return;
-        resizePending_ = true;
-        QTimer::singleShot(120, w.picture1(), [this, &w] {
-            resizePending_ = false;
-            if (shell_.documentWindow(kind()) != &w)
-                return;
-            if (!picture_.isNull() && picture_.size() == w.picture1()->size())
-                return;
-            if (canDraw(shell_) && !shell_.runtime().state(statebit::kStepping))
-                drawWindow(shell_);
-        });
+        if (!picture_.isNull() && picture_.size() == w.picture1()->size())
+            return;
+        if (canDraw(shell_) && !shell_.runtime().state(statebit::kStepping))
+            drawWindow(shell_);
     });
 }
 
