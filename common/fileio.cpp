@@ -1,6 +1,8 @@
 #include "common/fileio.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -34,6 +36,22 @@ bool writeAllAt(int fd, const char* p, std::size_t n, std::uint64_t offset)
         offset += static_cast<std::uint64_t>(w);
     }
     return true;
+}
+
+Status replaceFileQuickly(const std::string& path, const std::string& bytes)
+{
+    const std::string temp = path + ".~" + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return Status::Io;
+    bool ok = writeAllAt(fd, bytes.data(), bytes.size(), 0);
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return Status::Io;
+    }
+    return Status::Ok;
 }
 
 }  // namespace varenta

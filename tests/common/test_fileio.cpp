@@ -1,11 +1,15 @@
 // Positioned whole-run reads and writes on file descriptors.
 #include "common/fileio.h"
 
+#include "common/textfile.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -93,4 +97,38 @@ TEST(FileIo, FailuresAreReported)
     ::close(ro);
     ASSERT_TRUE(readAllAt(f.fd, buf, 5, 0));
     EXPECT_EQ(std::string(buf, 5), "12345");
+}
+
+TEST(FileIo, ReplacingAFileWhole)
+{
+    const fs::path dir = fs::temp_directory_path() / ("varenta_replace_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "adir");
+    const auto names = [&] {
+        std::vector<std::string> n;
+        for (const auto& e : fs::directory_iterator(dir))
+            n.push_back(e.path().filename().string());
+        std::sort(n.begin(), n.end());
+        return n;
+    };
+    const std::string target = (dir / "out.txt").string();
+    std::string bytes;
+
+    // New, then replaced by a shorter content: nothing of the old remains.
+    ASSERT_EQ(replaceFileQuickly(target, "a longer first content"), Status::Ok);
+    ASSERT_EQ(replaceFileQuickly(target, std::string("ab\0\r\n", 5)), Status::Ok);
+    ASSERT_EQ(readFileBytes(target, bytes), Status::Ok);
+    EXPECT_EQ(bytes, std::string("ab\0\r\n", 5));
+    ASSERT_EQ(replaceFileQuickly(target, ""), Status::Ok);
+    ASSERT_EQ(readFileBytes(target, bytes), Status::Ok);
+    EXPECT_EQ(bytes, "");
+    EXPECT_EQ(names(), (std::vector<std::string>{"adir", "out.txt"}));
+
+    // Failures: a folder that does not exist, a folder in the target's
+    // place.  Nothing changes and no temporary file is left.
+    EXPECT_EQ(replaceFileQuickly((dir / "missing" / "x.txt").string(), "x"), Status::Io);
+    EXPECT_EQ(replaceFileQuickly((dir / "adir").string(), "x"), Status::Io);
+    EXPECT_TRUE(fs::is_directory(dir / "adir"));
+    EXPECT_EQ(names(), (std::vector<std::string>{"adir", "out.txt"}));
+    fs::remove_all(dir);
 }

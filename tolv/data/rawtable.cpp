@@ -1,5 +1,6 @@
 #include "tolv/data/rawtable.h"
 
+#include "common/fileio.h"
 #include "common/format.h"
 #include "common/numeric.h"
 #include "common/textcodec.h"
@@ -7,11 +8,8 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <unordered_map>
-
-#include <unistd.h>
 
 namespace varenta {
 
@@ -117,30 +115,8 @@ std::string rawTableExportName(const std::string& filePrefix) { return filePrefi
 
 Status writeRawTableExport(const std::string& path, const std::string& body)
 {
-    // The export is written again at every display step, so it is replaced
-    // by rename (never seen half written) without waiting for the disk.
-    namespace fs = std::filesystem;
-    const std::string bytes = toCodePage(body);
-    const std::string temp = path + ".~" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return Status::Io;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return Status::Io;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return Status::Io;
-    }
-    return Status::Ok;
+    // The export is written again at every display step.
+    return replaceFileQuickly(path, toCodePage(body));
 }
 
 Status copyRawTableToWeb(const std::string& exportPath, const std::string& webFolder)

@@ -91,28 +91,6 @@ std::optional<std::uint64_t> sizeOf(int fd)
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-// The export is replaced whole by rename, so a reader never sees half of it.
-Status replaceExport(const std::string& path, const std::string& bytes)
-{
-    namespace fs = std::filesystem;
-    const std::string temp = path + ".~" + std::to_string(::getpid());
-    Fd f(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!f.ok())
-        return Status::Io;
-    if (!writeAllAt(f.fd, bytes.data(), bytes.size(), 0)) {
-        std::error_code ec;
-        fs::remove(temp, ec);
-        return Status::Io;
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return Status::Io;
-    }
-    return Status::Ok;
-}
-
 }  // namespace
 
 std::string resultsTableExportName(const std::string& filePrefix) { return filePrefix + "23g.txt"; }
@@ -411,7 +389,8 @@ ResultsTableOutcome fillResultsTableFiles(const ResultsTableRequest& rq, const P
     }
 
     if (complete) {
-        out.status = replaceExport(rq.exportPath, out.text);
+        // Replaced whole by rename, so that a reader never sees half of it.
+        out.status = replaceFileQuickly(rq.exportPath, out.text);
     } else if (!(rq.mode & fillmode::kOneLine) && out.status == Status::Ok) {
         const long long end = to >= from ? resultsLineOffset(to, static_cast<int>(L), out.blocks, true) - 1 + L
                                          : resultsLineOffset(from, static_cast<int>(L), out.blocks, false) - 1;
