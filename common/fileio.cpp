@@ -23,6 +23,22 @@ bool readAllAt(int fd, char* p, std::size_t n, std::uint64_t offset)
     return true;
 }
 
+long long readUpToAt(int fd, std::uint8_t* p, std::size_t n, std::uint64_t offset)
+{
+    std::size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd, p + got, n - got, static_cast<off_t>(offset + got));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            return -1;
+        if (r == 0)
+            break;
+        got += static_cast<std::size_t>(r);
+    }
+    return static_cast<long long>(got);
+}
+
 bool writeAllAt(int fd, const char* p, std::size_t n, std::uint64_t offset)
 {
     while (n > 0) {

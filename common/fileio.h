@@ -13,6 +13,9 @@ namespace varenta {
 // Reads n bytes at offset; false on an error or at the end of the file
 // before n bytes.
 bool readAllAt(int fd, char* p, std::size_t n, std::uint64_t offset);
+// Reads up to n bytes at offset, fewer only at the end of the file; the
+// count read, or -1 on an error.
+long long readUpToAt(int fd, std::uint8_t* p, std::size_t n, std::uint64_t offset);
 // Writes n bytes at offset; false on an error.
 bool writeAllAt(int fd, const char* p, std::size_t n, std::uint64_t offset);
 

@@ -99,6 +99,40 @@ TEST(FileIo, FailuresAreReported)
     EXPECT_EQ(std::string(buf, 5), "12345");
 }
 
+TEST(FileIo, ReadingUpToACount)
+{
+    TempFile f;
+    ASSERT_GE(f.fd, 0);
+    ASSERT_TRUE(writeAllAt(f.fd, "0123456789", 10, 0));
+    struct Case {
+        const char* name;
+        std::size_t n;
+        std::uint64_t offset;
+        long long expect;
+        const char* bytes;
+    };
+    const Case cases[] = {
+        {"whole", 10, 0, 10, "0123456789"},
+        {"inside", 3, 4, 3, "456"},
+        {"cut at the end", 8, 6, 4, "6789"},
+        {"at the end", 4, 10, 0, ""},
+        {"past the end", 4, 50, 0, ""},
+        {"nothing asked", 0, 2, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::uint8_t buf[16] = {};
+        ASSERT_EQ(readUpToAt(f.fd, buf, c.n, c.offset), c.expect);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(c.expect)), c.bytes);
+    }
+    std::uint8_t buf[4];
+    EXPECT_EQ(readUpToAt(-1, buf, 4, 0), -1);
+    const int wo = ::open(f.path.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(wo, 0);
+    EXPECT_EQ(readUpToAt(wo, buf, 4, 0), -1);
+    ::close(wo);
+}
+
 TEST(FileIo, ReplacingAFileWhole)
 {
     const fs::path dir = fs::temp_directory_path() / ("varenta_replace_" + std::to_string(::getpid()));

@@ -1,6 +1,7 @@
 #include "tolv/data/merge.h"
 
 #include "common/bytes.h"
+#include "common/fileio.h"
 #include "common/masterfile.h"
 #include "common/sector.h"
 #include "tolv/data/filelist.h"
@@ -31,21 +32,6 @@ struct Fd {
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
 };
-
-bool writeAt(int fd, const std::uint8_t* p, std::size_t n, std::uint64_t off)
-{
-    std::size_t done = 0;
-    while (done < n) {
-        const ssize_t w = ::pwrite(fd, p + done, n - done, static_cast<off_t>(off + done));
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -98,19 +84,12 @@ MergeOutcome mergeArrivedFile(const std::string& source, const std::string& targ
     std::uint64_t nextPoll = 0;
     for (std::uint64_t basePos = 0; basePos < whole;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kScanBlockSize, whole - basePos));
-        std::size_t got = 0;
-        while (got < want) {
-            const ssize_t r = ::pread(in.fd, block.get() + got, want - got, static_cast<off_t>(basePos + got));
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r < 0) {
-                out.status = Status::Io;
-                return out;
-            }
-            if (r == 0)
-                break;
-            got += static_cast<std::size_t>(r);
+        const long long n = readUpToAt(in.fd, block.get(), want, basePos);
+        if (n < 0) {
+            out.status = Status::Io;
+            return out;
         }
+        const std::size_t got = static_cast<std::size_t>(n);
         const std::size_t usable = got - got % kSectorSize;
         if (usable == 0)
             break;
@@ -133,7 +112,8 @@ MergeOutcome mergeArrivedFile(const std::string& source, const std::string& targ
                 ++out.sectorsSkipped;
                 continue;
             }
-            if (!writeAt(tgt.fd, s, kSectorSize, static_cast<std::uint64_t>(a) * kSectorSize)) {
+            if (!writeAllAt(tgt.fd, reinterpret_cast<const char*>(s), kSectorSize,
+                            static_cast<std::uint64_t>(a) * kSectorSize)) {
                 out.status = Status::Io;
                 return out;
             }

@@ -1,6 +1,7 @@
 #include "tolv/data/scan.h"
 
 #include "common/bytes.h"
+#include "common/fileio.h"
 #include "common/masterfile.h"
 
 #include <cerrno>
@@ -39,24 +40,6 @@ public:
 private:
     int fd_;
 };
-
-// Reads up to n bytes at off; returns the count read or -1.
-long long readAt(int fd, std::uint8_t* buf, std::size_t n, std::uint64_t off)
-{
-    std::size_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::pread(fd, buf + got, n - got, static_cast<off_t>(off + got));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (r == 0)
-            break;
-        got += static_cast<std::size_t>(r);
-    }
-    return static_cast<long long>(got);
-}
 
 }  // namespace
 
@@ -123,7 +106,7 @@ ScanOutcome scanMeasurementHeaders(const std::string& path, std::int64_t wantedN
     const std::uint64_t whole = out.fileSize - out.fileSize % kSectorSize;
     for (std::uint64_t base = 0; base < whole;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kScanBlockSize, whole - base));
-        const long long got = readAt(f.fd(), block.get(), want, base);
+        const long long got = readUpToAt(f.fd(), block.get(), want, base);
         if (got < 0) {
             out.status = Status::Io;
             return out;
