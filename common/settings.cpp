@@ -16,6 +16,10 @@ namespace {
 bool isBlankChar(char c) { return c == ' ' || c == '\t'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+const std::string kEmpty;
+
+}  // namespace
+
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -26,10 +30,6 @@ int hexDigit(char c)
         return c - 'A' + 10;
     return -1;
 }
-
-const std::string kEmpty;
-
-}  // namespace
 
 std::string trimBlanks(std::string_view s)
 {

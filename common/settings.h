@@ -41,6 +41,8 @@ long long textToInt(std::string_view s);
 std::uint32_t textToHex(std::string_view s);
 // Upper-case hexadecimal without prefix or leading zeros ("0" for zero).
 std::string hexText(std::uint32_t v);
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int hexDigit(char c);
 
 // One item line: values 0 to 7.
 class SettingsItem {

@@ -2,6 +2,7 @@
 
 #include "common/bytes.h"
 #include "common/numeric.h"
+#include "common/settings.h"
 
 namespace varenta {
 
@@ -75,19 +76,6 @@ int transmissionPauseMs(int speed)
         return 0;
     return roundEvenInt(512.0 * 10000.0 / speed + 5.0);
 }
-
-namespace {
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-}  // namespace
 
 std::optional<std::uint8_t> parseCommandCode(std::string_view code)
 {

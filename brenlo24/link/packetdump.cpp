@@ -1,5 +1,6 @@
 #include "brenlo24/link/packetdump.h"
 
+#include "common/settings.h"
 #include "common/textfile.h"
 
 namespace varenta {
@@ -27,15 +28,6 @@ std::optional<Packet> parsePacketDump(std::string_view text)
     Packet p{};
     std::size_t n = 0;
     std::size_t i = 0;
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        return -1;
-    };
     while (i < text.size()) {
         const char c = text[i];
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
@@ -44,8 +36,8 @@ std::optional<Packet> parsePacketDump(std::string_view text)
         }
         if (i + 1 >= text.size())
             return std::nullopt;
-        const int hi = hex(c);
-        const int lo = hex(text[i + 1]);
+        const int hi = hexDigit(c);
+        const int lo = hexDigit(text[i + 1]);
         if (hi < 0 || lo < 0 || n >= kPacketSize)
             return std::nullopt;
         if (i + 2 < text.size()) {

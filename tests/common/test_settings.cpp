@@ -44,6 +44,12 @@ TEST(SettingsText, Conversions)
     EXPECT_EQ(hexText(0x3003), "3003");
     EXPECT_EQ(hexText(0xABCDEF), "ABCDEF");
     EXPECT_EQ(trimBlanks(" \t a b \t"), "a b");
+    // Single digits: both cases, and the characters next to each range.
+    const std::pair<char, int> digits[] = {{'0', 0},   {'9', 9},   {'a', 10}, {'f', 15}, {'A', 10}, {'F', 15},
+                                           {'/', -1},  {':', -1},  {'@', -1}, {'G', -1}, {'`', -1}, {'g', -1},
+                                           {' ', -1},  {'\0', -1}, {'\xA0', -1}};
+    for (const auto& [c, v] : digits)
+        EXPECT_EQ(hexDigit(c), v) << static_cast<int>(static_cast<unsigned char>(c));
 }
 
 TEST(SettingsText, FixedWidthLists)
