@@ -128,18 +128,10 @@ TakenRecord TakeResultsRecord(const ResultsRecordState& state, const DataSet& da
         return t;
     }
     Sector s{};
-    std::size_t got = 0;
-    while (got < kSectorSize) {
-        const ssize_t r = ::pread(fd, s.data() + got, kSectorSize - got, static_cast<off_t>(data.headerOffset) +
-                                                                            static_cast<off_t>(got));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            break;
-        got += static_cast<std::size_t>(r);
-    }
+    const bool read = readAllAt(fd, reinterpret_cast<char*>(s.data()), kSectorSize,
+                                static_cast<std::uint64_t>(data.headerOffset));
     ::close(fd);
-    if (got < kSectorSize) {
+    if (!read) {
         t.status = Status::Io;
         return t;
     }
