@@ -258,28 +258,22 @@ int main(int argc, char** argv)
     withValue["--spike-size"] = real(o.faults.spikeSize);
     withValue["--noise"] = real(o.faults.noiseCounts);
     withValue["--gap-fraction"] = real(o.faults.gapFraction);
-    withValue["--gaps"] = [&](const std::string& v) {
-        std::vector<long long> list;
-        if (!parseNumberList(v, list))
-            return false;
-        for (long long m : list) {
-            if (m < 1 || m > 0xFFFFFFFFll)
+    // A list of measurement numbers added to a set.
+    auto numbers = [&](auto& target) {
+        return [&target](const std::string& v) {
+            std::vector<long long> list;
+            if (!parseNumberList(v, list))
                 return false;
-            o.faults.gaps.insert(static_cast<std::uint32_t>(m));
-        }
-        return true;
+            for (long long m : list) {
+                if (m < 1 || m > 0xFFFFFFFFll)
+                    return false;
+                target.insert(static_cast<std::uint32_t>(m));
+            }
+            return true;
+        };
     };
-    withValue["--results-only-at"] = [&](const std::string& v) {
-        std::vector<long long> list;
-        if (!parseNumberList(v, list))
-            return false;
-        for (long long m : list) {
-            if (m < 1 || m > 0xFFFFFFFFll)
-                return false;
-            o.faults.resultsOnly.insert(static_cast<std::uint32_t>(m));
-        }
-        return true;
-    };
+    withValue["--gaps"] = numbers(o.faults.gaps);
+    withValue["--results-only-at"] = numbers(o.faults.resultsOnly);
     flags["--no-results"] = [&] { o.writeResults = false; };
     flags["--deterministic"] = [&] { o.synthesis.randomAmplitudes = false; };
     flags["--cheap"] = [&] { o.fidelity = synth::Fidelity::Cheap; };
