@@ -94,6 +94,9 @@ Form1::Form1(std::string commandLine, std::unique_ptr<SerialPort> port, QWidget*
     connect(timer1_, &QTimer::timeout, this, &Form1::onTimer1);
     timer2_ = new QTimer(this);
     timer2_->setObjectName(QStringLiteral("Timer2"));
+    // The receive time-out must never end before the time the line needs:
+    // a coarse timer may fire up to 5 % early.
+    timer2_->setTimerType(Qt::PreciseTimer);
     connect(timer2_, &QTimer::timeout, this, [this] { link_->onReceiveTimeout(); });
     waker_ = new QTimer(this);
     waker_->setSingleShot(true);
