@@ -1,9 +1,12 @@
 #pragma once
 // Shared pieces of the link tests: a recording LinkHost with a manual
-// millisecond tick, logger packets built by hand, and a scratch folder.
+// millisecond tick, a scripted input dialog, logger packets built by hand,
+// and a scratch folder.
 #include "brenlo24/link/link.h"
 #include "common/bytes.h"
+#include "common/prompter.h"
 
+#include <deque>
 #include <filesystem>
 #include <unistd.h>
 #include <functional>
@@ -63,6 +66,36 @@ private:
             timer = false;
             link->onReceiveTimeout();
         }
+    }
+};
+
+// Answers the input dialog from a script (cleared answer, unticked box when
+// the script runs out) and keeps what it was asked and which message boxes
+// it showed; every message box is answered Ok.
+class ConfirmScript final : public Prompter {
+public:
+    std::deque<InputResult> results;
+    std::vector<InputRequest> asked;
+    std::vector<PromptRecord> boxes;
+
+    MsgAnswer message(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override
+    {
+        boxes.push_back({false, title, text, icon, buttons, {}});
+        return MsgAnswer::Ok;
+    }
+    std::string ask(const std::string&, const std::string&, const std::string& preset, int, const std::string&,
+                    bool*) override
+    {
+        return preset;
+    }
+    InputResult input(const InputRequest& r) override
+    {
+        asked.push_back(r);
+        if (results.empty())
+            return InputResult{"", "0"};
+        InputResult x = results.front();
+        results.pop_front();
+        return x;
     }
 };
 

@@ -1,42 +1,14 @@
 // The device commands of the main window: confirmations, codes and modes.
 #include "brenlo24/link/commands.h"
+#include "linkfixture.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <vector>
 
 using namespace varenta;
 
 namespace {
-
-// Answers the input dialog from a script and keeps what it was asked.
-class ConfirmScript final : public Prompter {
-public:
-    std::deque<InputResult> results;
-    std::vector<InputRequest> asked;
-    std::vector<PromptRecord> boxes;
-
-    MsgAnswer message(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override
-    {
-        boxes.push_back({false, title, text, icon, buttons, {}});
-        return MsgAnswer::Ok;
-    }
-    std::string ask(const std::string&, const std::string&, const std::string& preset, int, const std::string&,
-                    bool*) override
-    {
-        return preset;
-    }
-    InputResult input(const InputRequest& r) override
-    {
-        asked.push_back(r);
-        if (results.empty())
-            return InputResult{"", "0"};
-        InputResult x = results.front();
-        results.pop_front();
-        return x;
-    }
-};
 
 struct Sent {
     std::string code;
@@ -44,7 +16,7 @@ struct Sent {
 };
 
 struct Bench {
-    ConfirmScript prompter;
+    test::ConfirmScript prompter;
     std::vector<Sent> sent;
     std::vector<std::string> statuses;
     DeviceLink::SendResult reply = DeviceLink::SendResult::Sent;

@@ -4,26 +4,22 @@
 #include "brenlo24/link/ui/form1.h"
 #include "common/bytes.h"
 #include "common/clock.h"
-#include "common/installdata.h"
-#include "common/progfolder.h"
 #include "common/textfile.h"
 #include "tools/emulator/runner.h"
+#include "brenlo24/link/linkfixture.h"
+#include "fixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 using namespace varenta;
@@ -32,56 +28,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return pred();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-template <class T>
-T* child(QWidget* w, const char* name)
-{
-    T* c = w->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
+using test::child;
+using test::waitFor;
 
 std::string labelText(QWidget* w, const char* name) { return child<QLabel>(w, name)->text().toStdString(); }
 std::string comboText(QWidget* w, const char* name) { return child<QComboBox>(w, name)->currentText().toStdString(); }
-
-// Answers the confirmations from a script and keeps what was asked.
-class ScriptedConfirm final : public Prompter {
-public:
-    std::deque<InputResult> results;
-    std::vector<InputRequest> asked;
-    std::vector<PromptRecord> boxes;
-    MsgAnswer message(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override
-    {
-        boxes.push_back({false, title, text, icon, buttons, {}});
-        return MsgAnswer::Ok;
-    }
-    std::string ask(const std::string&, const std::string&, const std::string& preset, int, const std::string&,
-                    bool*) override
-    {
-        return preset;
-    }
-    InputResult input(const InputRequest& r) override
-    {
-        asked.push_back(r);
-        if (results.empty())
-            return InputResult{"", "0"};
-        InputResult x = results.front();
-        results.pop_front();
-        return x;
-    }
-};
 
 // The date and time are set by the test; the millisecond tick runs on.
 class SetClock final : public Clock {
@@ -104,16 +55,12 @@ class CollectWindow : public ::testing::Test {
 protected:
     std::string folder;
     std::unique_ptr<EmulatorRunner> emu;
-    ScriptedConfirm prompter;
+    test::ConfirmScript prompter;
 
     void SetUp() override
     {
-        folder = (fs::temp_directory_path() / ("varenta_collectwin_" + std::to_string(::getpid()) + "_" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-                     .string();
-        fs::remove_all(folder);
-        ASSERT_EQ(installProgramData(std::string(VARENTA_SOURCE_DIR) + "/data", folder), Status::Ok);
-        setProgramFolder(folder);
+        folder = test::testFolder("collectwin");
+        ASSERT_EQ(test::installTestProgram(folder), Status::Ok);
     }
     void TearDown() override
     {

@@ -3,10 +3,9 @@
 #include "brenlo24/link/packetdump.h"
 #include "brenlo24/link/ui/form1.h"
 #include "common/bytes.h"
-#include "common/installdata.h"
-#include "common/progfolder.h"
 #include "common/prompter.h"
 #include "tools/emulator/runner.h"
+#include "fixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,14 +16,12 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 using namespace varenta;
@@ -32,26 +29,8 @@ using namespace varenta::emu;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return pred();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-template <class T>
-T* child(QWidget* w, const char* name)
-{
-    T* c = w->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
+using test::child;
+using test::waitFor;
 
 std::string text(QWidget* w, const char* name)
 {
@@ -82,13 +61,8 @@ protected:
 
     void SetUp() override
     {
-        folder = (std::filesystem::temp_directory_path() /
-                  ("varenta_form1_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-                     .string();
-        std::filesystem::remove_all(folder);
-        ASSERT_EQ(installProgramData(std::string(VARENTA_SOURCE_DIR) + "/data", folder), Status::Ok);
-        setProgramFolder(folder);
+        folder = test::testFolder("form1");
+        ASSERT_EQ(test::installTestProgram(folder), Status::Ok);
         ::unsetenv("BRENLO24_COM1");
         ::unsetenv("BRENLO24_COM3");
     }

@@ -6,8 +6,7 @@
 #include "brenlo24/link/packetdump.h"
 #include "brenlo24/link/ui/form1.h"
 #include "common/bytes.h"
-#include "common/installdata.h"
-#include "common/progfolder.h"
+#include "fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,13 +59,8 @@ protected:
 
     void SetUp() override
     {
-        folder = (std::filesystem::temp_directory_path() /
-                  ("varenta_form1controls_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-                     .string();
-        std::filesystem::remove_all(folder);
-        ASSERT_EQ(installProgramData(std::string(VARENTA_SOURCE_DIR) + "/data", folder), Status::Ok);
-        setProgramFolder(folder);
+        folder = test::testFolder("form1controls");
+        ASSERT_EQ(test::installTestProgram(folder), Status::Ok);
         ::setenv("BRENLO24_COM1", (folder + "/no-such-tty").c_str(), 1);
     }
     void TearDown() override
