@@ -12,6 +12,9 @@ using namespace varenta;
 namespace {
 
 struct FakeHost : StepHost {
+    FakeHost() = default;
+    FakeHost(long long at, long long repetitions) : current(at), reps(repetitions) {}
+
     bool open = true;
     long long current = 1;
     long long latest = 10;
@@ -55,16 +58,21 @@ struct FakeHost : StepHost {
     }
 };
 
+// The state after a measurement's samples were loaded.
+RuntimeState rawLoaded()
+{
+    RuntimeState st;
+    st.setState(statebit::kRawLoaded, true);
+    return st;
+}
+
 }  // namespace
 
 TEST(Stepping, FiveStepsWithThreeLeftStayOnTheLast)
 {
-    RuntimeState st;
-    st.setState(statebit::kRawLoaded, true);
-    FakeHost h;
-    h.current = 7;
+    RuntimeState st = rawLoaded();
+    FakeHost h(7, 5);
     h.latest = 10;
-    h.reps = 5;
     const StepOutcome r = runStepping(stepmode::kForwardDisplay, st, h);
     EXPECT_TRUE(r.ran);
     EXPECT_EQ(r.steps, 5);
@@ -82,18 +90,13 @@ TEST(Stepping, FiveStepsWithThreeLeftStayOnTheLast)
 
 TEST(Stepping, BackwardStopsAtOneAndProcessingProcessesEachStep)
 {
-    RuntimeState st;
-    st.setState(statebit::kRawLoaded, true);
-    FakeHost h;
-    h.current = 2;
-    h.reps = 3;
+    RuntimeState st = rawLoaded();
+    FakeHost h(2, 3);
     runStepping(stepmode::kBackwardDisplay, st, h);
     EXPECT_EQ(h.current, 1);
 
     RuntimeState st2;
-    FakeHost p;
-    p.current = 4;
-    p.reps = 2;
+    FakeHost p(4, 2);
     // Not loaded yet: the first pass works on the current measurement.
     runStepping(stepmode::kForwardProcess, st2, p);
     const std::vector<std::string> want = {"load 4", "process 4", "views+ 4", "header 5", "load 5", "process 5",
@@ -104,11 +107,8 @@ TEST(Stepping, BackwardStopsAtOneAndProcessingProcessesEachStep)
 
 TEST(Stepping, LoadedButUnprocessedIsProcessedBeforeMoving)
 {
-    RuntimeState st;
-    st.setState(statebit::kRawLoaded, true);
-    FakeHost h;
-    h.current = 3;
-    h.reps = 1;
+    RuntimeState st = rawLoaded();
+    FakeHost h(3, 1);
     runStepping(stepmode::kForwardProcess, st, h);
     const std::vector<std::string> want = {"process 3", "views+ 3"};
     EXPECT_EQ(h.log, want);
@@ -118,9 +118,7 @@ TEST(Stepping, LoadedButUnprocessedIsProcessedBeforeMoving)
 TEST(Stepping, RedisplayAndReprocessDoNotMove)
 {
     RuntimeState st;
-    FakeHost h;
-    h.current = 5;
-    h.reps = 7;
+    FakeHost h(5, 7);
     runStepping(stepmode::kRedisplay, st, h);
     runStepping(stepmode::kRedisplay, st, h);
     runStepping(stepmode::kReprocess, st, h);
@@ -133,13 +131,10 @@ TEST(Stepping, RedisplayAndReprocessDoNotMove)
 
 TEST(Stepping, StopRequestEndsTheLoop)
 {
-    RuntimeState st;
-    st.setState(statebit::kRawLoaded, true);
+    RuntimeState st = rawLoaded();
     st.stopRequest = true;  // an old request is cleared by the run
-    FakeHost h;
+    FakeHost h(1, 100);
     h.state = &st;
-    h.current = 1;
-    h.reps = 100;
     h.stopAfterSteps = 3;
     const StepOutcome r = runStepping(stepmode::kForwardDisplay, st, h);
     EXPECT_TRUE(r.stopped);
@@ -164,12 +159,9 @@ TEST(Stepping, NothingWithoutFileOrWhileStepping)
 
 TEST(Stepping, UnreadableMeasurementsAreCountedAndPassed)
 {
-    RuntimeState st;
-    st.setState(statebit::kRawLoaded, true);
-    FakeHost h;
-    h.current = 11;
+    RuntimeState st = rawLoaded();
+    FakeHost h(11, 4);
     h.latest = 20;
-    h.reps = 4;
     h.unreadable = {12, 13};
     const StepOutcome r = runStepping(stepmode::kForwardDisplay, st, h);
     EXPECT_EQ(r.unreadable, 2);
