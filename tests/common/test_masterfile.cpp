@@ -5,6 +5,7 @@
 #include "common/channeltable.h"
 #include "common/masterfile.h"
 #include "common/numeric.h"
+#include "header_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 using namespace varenta;
+using varenta::testing::headerSector;
 
 namespace {
 
@@ -36,20 +38,13 @@ HeaderFields fields(int code, int duration, int channels, int packetInfo = 0x83)
     return f;
 }
 
-Sector encoded(const HeaderFields& f)
-{
-    Sector s{};
-    encodeHeader(f, s.data());
-    return s;
-}
-
 }  // namespace
 
 // ---- derived quantities ----
 
 TEST(MasterFileDerived, WorkedExampleOfThreeChannelsAtOneSecond)
 {
-    const Sector s = encoded(fields(0, 20, 3));
+    const Sector s = headerSector(fields(0, 20, 3));
     const std::optional<MeasurementHeader> h = readValidHeader(s.data());
     ASSERT_TRUE(h);
     EXPECT_EQ(h->channelCount, 3);
@@ -81,7 +76,7 @@ TEST(MasterFileDerived, ScheduleTable)
     for (const Case& c : cases) {
         SCOPED_TRACE("code " + std::to_string(c.code) + " duration " + std::to_string(c.duration) + " channels " +
                      std::to_string(c.channels) + " kind " + std::to_string(c.packetInfo));
-        const MeasurementHeader h = decodeHeader(encoded(fields(c.code, c.duration, c.channels, c.packetInfo)).data());
+        const MeasurementHeader h = decodeHeader(headerSector(fields(c.code, c.duration, c.channels, c.packetInfo)).data());
         EXPECT_EQ(h.totalSamples, c.total);
         EXPECT_EQ(h.samplesPerChannel, c.perChannel);
         EXPECT_EQ(h.fftLength, c.fft);
@@ -114,7 +109,7 @@ TEST(MasterFileDerived, SampleCountsOf128And129And380FromTheSettingsInterval)
     for (const Case& c : cases) {
         HeaderDecodeOptions opt;
         opt.intervalSeconds = c.seconds;
-        const MeasurementHeader h = decodeHeader(encoded(fields(0, 1, 1)).data(), opt);
+        const MeasurementHeader h = decodeHeader(headerSector(fields(0, 1, 1)).data(), opt);
         EXPECT_EQ(h.totalSamples, c.total) << c.seconds;
         EXPECT_EQ(h.samplesPerChannel, c.total);
         EXPECT_EQ(h.sectorsPerMeasurement, c.sectors) << c.seconds;
@@ -125,7 +120,7 @@ TEST(MasterFileDerived, SettingsIntervalOverridesTheCode)
 {
     HeaderDecodeOptions opt;
     opt.intervalSeconds = 2.0;
-    const MeasurementHeader h = decodeHeader(encoded(fields(1, 20, 3)).data(), opt);
+    const MeasurementHeader h = decodeHeader(headerSector(fields(1, 20, 3)).data(), opt);
     EXPECT_FLOAT_EQ(h.intervalTenths, 20.0f);
     EXPECT_EQ(h.totalSamples, 1800);
     EXPECT_EQ(h.samplesPerChannel, 600);
@@ -133,12 +128,12 @@ TEST(MasterFileDerived, SettingsIntervalOverridesTheCode)
     // Integer results are rounded to nearest: 600/7 per minute, 3 channels
     // give 257.14 -> 257 words and 85.67 -> 86 per channel.
     opt.intervalSeconds = 0.7;
-    const MeasurementHeader g = decodeHeader(encoded(fields(1, 1, 3)).data(), opt);
+    const MeasurementHeader g = decodeHeader(headerSector(fields(1, 1, 3)).data(), opt);
     EXPECT_EQ(g.totalSamples, 257);
     EXPECT_EQ(g.samplesPerChannel, 86);
 
     opt.intervalSeconds = 0.0;  // blank or zero: the code decides
-    EXPECT_FLOAT_EQ(decodeHeader(encoded(fields(2, 1, 1)).data(), opt).intervalTenths, 2.0f);
+    EXPECT_FLOAT_EQ(decodeHeader(headerSector(fields(2, 1, 1)).data(), opt).intervalTenths, 2.0f);
 }
 
 TEST(MasterFileDerived, FftLengthIsThePowerOfTwoAboveTheCount)
@@ -152,7 +147,7 @@ TEST(MasterFileDerived, FftLengthIsThePowerOfTwoAboveTheCount)
 
 TEST(MasterFileHeaderCheck, ChecksumOffByOneIsRejected)
 {
-    const Sector good = encoded(fields(1, 20, 3));
+    const Sector good = headerSector(fields(1, 20, 3));
     ASSERT_TRUE(headerCheckBytes(good.data()));
     ASSERT_TRUE(isHeaderSector(good.data()));
     for (int delta : {+1, -1}) {
@@ -172,7 +167,7 @@ TEST(MasterFileHeaderCheck, ChecksumOffByOneIsRejected)
 
 TEST(MasterFileHeaderCheck, MarkerMustBe5AEvenWithAGoodSum)
 {
-    Sector s = encoded(fields(1, 20, 3));
+    Sector s = headerSector(fields(1, 20, 3));
     for (std::uint8_t marker : {0x00, 0x5B, 0xA5, 0xFF}) {
         s[0] = marker;
         fixSectorChecksum(s.data());
@@ -210,7 +205,7 @@ TEST(MasterFileHeaderCheck, FieldRanges)
     for (const Case& c : cases) {
         HeaderFields f = fields(1, 20, 3);
         c.set(f);
-        const Sector s = encoded(f);
+        const Sector s = headerSector(f);
         EXPECT_TRUE(headerCheckBytes(s.data())) << c.what;
         EXPECT_EQ(readValidHeader(s.data()).has_value(), c.valid) << c.what;
         MeasurementHeader out;
@@ -225,7 +220,7 @@ TEST(MasterFileHeaderCheck, KindByteDecidesWhatCountsAsAHeader)
         {0xC3, false}, {0x43, false}, {0x03, false}, {0x86, false}, {0x46, false}, {0x81, false}, {0xC1, false},
     };
     for (auto [kind, header] : cases) {
-        const Sector s = encoded(fields(1, 20, 3, kind));
+        const Sector s = headerSector(fields(1, 20, 3, kind));
         EXPECT_EQ(isHeaderSector(s.data()), header) << std::hex << kind;
     }
 }
@@ -300,7 +295,7 @@ TEST(MasterFileDecode, StatusBlockExtentFromBits7And6)
     };
     for (const Case& c : cases) {
         f.packetInfo = c.kind;
-        Sector s = encoded(f);
+        Sector s = headerSector(f);
         putU16(s.data(), hdr::ext128, 50);  // present in the bytes even for kind 6
         fixSectorChecksum(s.data());
         const MeasurementHeader h = decodeHeader(s.data());
@@ -355,7 +350,7 @@ TEST(MasterFileDecode, EveryFieldRoundTripsWithItsSignedness)
     f.processingFlags = 0x66;
     f.ext146 = 0xFFFF;
     f.ext150 = -90;
-    const Sector s = encoded(f);
+    const Sector s = headerSector(f);
     HeaderDecodeOptions opt;
     opt.decodeLoggerExtras = true;
     const std::optional<MeasurementHeader> h = readValidHeader(s.data(), opt);
@@ -412,7 +407,7 @@ TEST(MasterFileDecode, ChannelListLookupNibbleMapAndMask)
 {
     HeaderFields f = fields(1, 20, 0);
     f.channelSlots = {0x81, 0x05, 0x82, 0x8C, 0x00, 0x84, 0xF3, 0x00, 0x80};
-    const MeasurementHeader h = decodeHeader(encoded(f).data());
+    const MeasurementHeader h = decodeHeader(headerSector(f).data());
     // Bit 7 marks a recorded slot, bits 5-0 its code (0xF3 -> 0x33 = 51).
     EXPECT_EQ(h.channels, (std::vector<int>{1, 2, 12, 4, 51, 0}));
     EXPECT_EQ(h.channelCount, 6);
@@ -427,11 +422,11 @@ TEST(MasterFileDecode, ChannelListLookupNibbleMapAndMask)
 
     // Type 0 takes whichever of 1 and 12 comes first.
     f.channelSlots = {0x82, 0x8C, 0x81, 0, 0, 0, 0, 0, 0};
-    const MeasurementHeader g = decodeHeader(encoded(f).data());
+    const MeasurementHeader g = decodeHeader(headerSector(f).data());
     EXPECT_EQ(g.findChannel(0), 1);
     EXPECT_EQ(g.findChannel(1), 2);
     f.channelSlots = {0x82, 0x83, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(decodeHeader(encoded(f).data()).findChannel(0), -1);
+    EXPECT_EQ(decodeHeader(headerSector(f).data()).findChannel(0), -1);
 }
 
 TEST(MasterFileDecode, DateAndTimeTexts)
@@ -455,7 +450,7 @@ TEST(MasterFileDecode, DateAndTimeTexts)
         f.hour = c.h;
         f.minute = c.mi;
         f.second = c.s;
-        const MeasurementHeader h = decodeHeader(encoded(f).data());
+        const MeasurementHeader h = decodeHeader(headerSector(f).data());
         EXPECT_EQ(h.dateText, c.date);
         EXPECT_EQ(h.timeText, c.time);
         EXPECT_EQ(h.dateText.size(), 8u);

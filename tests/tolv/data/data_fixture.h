@@ -8,6 +8,7 @@
 #include "common/prompter.h"
 #include "tolv/data/session.h"
 
+#include "common/header_fixture.h"
 #include "common/test_settings_fixture.h"
 
 #include <cstring>
@@ -34,15 +35,6 @@ inline HeaderFields fields(std::uint32_t number, int year, int month, int day, i
     f.modelCode = 60;
     return f;
 }
-
-inline Sector headerSector(const HeaderFields& f)
-{
-    Sector s{};
-    encodeHeader(f, s.data());
-    return s;
-}
-
-inline std::string sectorBytes(const Sector& s) { return std::string(reinterpret_cast<const char*>(s.data()), s.size()); }
 
 // A continuation-like filler sector: marker, kind 1, valid checksum.
 inline std::string dataSector(std::uint32_t address)

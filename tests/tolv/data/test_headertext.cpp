@@ -86,10 +86,7 @@ MeasurementHeader sampleHeader(int model, std::vector<int> codes)
     f.channelSlots = {};
     for (std::size_t i = 0; i < codes.size(); ++i)
         f.channelSlots[i] = 0x80 | codes[i];
-    Sector s = headerSector(f);
-    HeaderDecodeOptions o;
-    o.decodeLoggerExtras = true;
-    return decodeHeader(s.data(), o);
+    return decodedWithExtras(f);
 }
 
 TEST(HeaderInfo, AllFifteenLines)

@@ -9,7 +9,8 @@
 #include "tolv/data/resultstable.h"
 #include "tools/synth/synth.h"
 
-#include "common/test_settings_fixture.h"
+#include "common/header_fixture.h"
+#include "tolv/data/test_results_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -20,26 +21,6 @@ using namespace varenta;
 using namespace varenta::testing;
 
 namespace {
-
-struct Shipped {
-    TempFolder dir;
-    Settings settings;
-    ResultItemTable items;
-    ResultSelection selection;
-    Shipped()
-    {
-        std::string msg;
-        EXPECT_EQ(installProgramData(std::string(VARENTA_SOURCE_DIR) + "/data", dir.path(), &msg), Status::Ok) << msg;
-        EXPECT_EQ(settings.load(dir.file("tolvi.org")), Status::Ok);
-        EXPECT_EQ(items.load(dir.file("tolvg.org")), Status::Ok);
-        selection = buildResultSelection(settings, 165);
-    }
-};
-
-std::string recordAt(const std::string& file, long long k)
-{
-    return file.substr(static_cast<std::size_t>(k - 1) * kResultsRecordSize, kResultsRecordSize);
-}
 
 MeasurementHeader rawHeader(int number)
 {
@@ -53,9 +34,7 @@ MeasurementHeader rawHeader(int number)
     f.durationMinutes = 20;
     f.intervalMinutes = 60;
     f.channelSlots[0] = 0x80 | 1;
-    Sector s{};
-    encodeHeader(f, s.data());
-    return decodeHeader(s.data());
+    return decodeHeader(headerSector(f).data());
 }
 
 // A record numbered n with a recognisable value.
@@ -266,7 +245,7 @@ TEST(StoreResultsRecord, ANewFileHoldsTheRecordAtByte1AndAt785)
     EXPECT_EQ(file.substr(0, kResultsRecordSize), r3);
     EXPECT_EQ(file.substr(784, kResultsRecordSize), r3);
     // Record 2 is no hole: the empty record with its number.
-    EXPECT_EQ(recordAt(file, 2).substr(0, 30), "-----,   00, 1/ 1, 0:00,    2,");
+    EXPECT_EQ(recordOf(file, 2).substr(0, 30), "-----,   00, 1/ 1, 0:00,    2,");
     // From now on the blank record carries the running number 1.
     EXPECT_EQ(s.state.blankRecord.substr(0, 30), "-----,   00, 1/ 1, 0:00,    1,");
     // The table's check then puts record 1 in order, and only record 1.
@@ -290,7 +269,7 @@ TEST(StoreResultsRecord, RawDataRecordsAreComposedAndTheTableFollows)
     StoreOutcome o = StoreResultsRecord(s.state, raw, s.context(3));
     ASSERT_EQ(o.status, Status::Ok);
     EXPECT_EQ(o.record.substr(0, 30), " 6020,   26, 5/ 6, 9:05,    3,");
-    EXPECT_EQ(recordAt(readBytes(s.results), 3), o.record);
+    EXPECT_EQ(recordOf(readBytes(s.results), 3), o.record);
     EXPECT_EQ(o.refresh, TableRefresh::OneLine);  // grew by one record
     EXPECT_EQ(o.refreshRecord, 3);
     // Measurement 7: records 4 to 6 are numbered empty records; the table is
@@ -301,7 +280,7 @@ TEST(StoreResultsRecord, RawDataRecordsAreComposedAndTheTableFollows)
     EXPECT_EQ(o.records, 7);
     const std::string file = readBytes(s.results);
     for (long long k = 4; k <= 6; ++k)
-        EXPECT_EQ(resultItem(recordAt(file, k), 4), rightAlign(std::to_string(k), 5));
+        EXPECT_EQ(resultItem(recordOf(file, k), 4), rightAlign(std::to_string(k), 5));
     // Rewriting an old record changes one line.
     o = s.store(2, taggedRecord(s.sh.selection, 2));
     EXPECT_EQ(o.refresh, TableRefresh::OneLine);
@@ -318,8 +297,8 @@ TEST(StoreResultsRecord, AFileShorterThanARecordGetsItAtByte1Too)
     EXPECT_FALSE(o.created);
     const std::string file = readBytes(s.results);
     ASSERT_EQ(file.size(), 4 * kResultsRecordSize);
-    EXPECT_EQ(recordAt(file, 1), r4);
-    EXPECT_EQ(recordAt(file, 4), r4);
+    EXPECT_EQ(recordOf(file, 1), r4);
+    EXPECT_EQ(recordOf(file, 4), r4);
 }
 
 TEST(StoreResultsRecord, WriteFailuresAndBadRequests)
@@ -359,7 +338,7 @@ TEST(StoreResultsRecord, HandOverOfTheNewestRecords)
     EXPECT_EQ(o.handOverPath, handOver);
     EXPECT_EQ(waits, 0);
     const std::string file = readBytes(s.results);
-    EXPECT_EQ(readBytes(handOver), recordAt(file, 3) + recordAt(file, 4) + recordAt(file, 5));
+    EXPECT_EQ(readBytes(handOver), recordOf(file, 3) + recordOf(file, 4) + recordOf(file, 5));
 
     // The file is still there: the store waits until the consumer removes it.
     progress.wait = [&](int ms) {
@@ -372,7 +351,7 @@ TEST(StoreResultsRecord, HandOverOfTheNewestRecords)
     o = StoreResultsRecord(s.state, logger(taggedRecord(s.sh.selection, 1)), c);
     EXPECT_EQ(o.handOver, Status::Ok);
     EXPECT_EQ(waits, 3);
-    EXPECT_EQ(readBytes(handOver), recordAt(file, 1));  // max(1, m - N) .. m
+    EXPECT_EQ(readBytes(handOver), recordOf(file, 1));  // max(1, m - N) .. m
 
     // Nobody removes it: the stop request ends the wait, the file stays as
     // it was and the status says why.
