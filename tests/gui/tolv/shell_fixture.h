@@ -93,6 +93,15 @@ struct ProgramFolder {
         return o;
     }
     std::string master() const { return path("NR012M.H10"); }
+
+    // A generated master pair that start-up opens, with the saved state
+    // word 100 (hex) showing the raw table.
+    synth::GeneratorOptions generateOpened(int bursts) const
+    {
+        synth::GeneratorOptions o = generate(bursts);
+        setIni({{98, 0, master()}, {89, 0, "100"}});
+        return o;
+    }
 };
 
 // The main window over a program folder.

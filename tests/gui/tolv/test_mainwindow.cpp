@@ -68,8 +68,7 @@ TEST(MainWindow, OpenCommandFillsTheStatusPanels)
 TEST(MainWindow, StartUpOpensTheLastFileWithItsRawTable)
 {
     ProgramFolder pf;
-    const synth::GeneratorOptions o = pf.generate(6);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    const synth::GeneratorOptions o = pf.generateOpened(6);
     Shell sh(pf);
     sh.w().startUp();
     DocumentWindow* d = sh.doc(0);
@@ -106,8 +105,7 @@ TEST(MainWindow, StartUpOpensTheLastFileWithItsRawTable)
 TEST(MainWindow, SteppingMovesAndCountsDown)
 {
     ProgramFolder pf;
-    const synth::GeneratorOptions o = pf.generate(10);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    const synth::GeneratorOptions o = pf.generateOpened(10);
     Shell sh(pf);
     sh.w().startUp();
     ASSERT_NE(sh.doc(0), nullptr);
@@ -193,8 +191,7 @@ TEST(MainWindow, StopRequestEndsALongRun)
 TEST(MainWindow, ClosingTheOnlyViewWithTheToolbarHiddenIsRefused)
 {
     ProgramFolder pf;
-    pf.generate(3);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    pf.generateOpened(3);
     Shell sh(pf);
     sh.w().startUp();
     ASSERT_NE(sh.doc(0), nullptr);
@@ -233,8 +230,7 @@ TEST(MainWindow, ClosingTheOnlyViewWithTheToolbarHiddenIsRefused)
 TEST(MainWindow, RawTableCaretShowsTheDataNumber)
 {
     ProgramFolder pf;
-    pf.generate(2);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    pf.generateOpened(2);
     Shell sh(pf);
     sh.w().startUp();
     DocumentWindow* d = sh.doc(0);
@@ -260,8 +256,7 @@ TEST(MainWindow, RawTableCaretShowsTheDataNumber)
 TEST(MainWindow, RawDataCannotBeEditedAfterProcessing)
 {
     ProgramFolder pf;
-    pf.generate(2);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    pf.generateOpened(2);
     Shell sh(pf);
     sh.w().startUp();
     DocumentWindow* d = sh.doc(0);
@@ -289,8 +284,7 @@ TEST(MainWindow, RawDataCannotBeEditedAfterProcessing)
 TEST(MainWindow, ScrollBarSelectsTheMeasurement)
 {
     ProgramFolder pf;
-    const synth::GeneratorOptions o = pf.generate(12);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    const synth::GeneratorOptions o = pf.generateOpened(12);
     Shell sh(pf);
     sh.w().startUp();
     ASSERT_EQ(sh.w().hScroll1()->maximum(), 12);
@@ -306,8 +300,7 @@ TEST(MainWindow, ScrollBarSelectsTheMeasurement)
 TEST(MainWindow, RightClickOnTheStatusBarOffersOnlyHelp)
 {
     ProgramFolder pf;
-    pf.generate(2);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    pf.generateOpened(2);
     Shell sh(pf);
     sh.w().startUp();
     QLabel* status = sh.w().panelLabel(panel::kStatus);
@@ -751,8 +744,7 @@ TEST(MainWindow, ModelMismatchIsReportedThroughThePrompter)
 TEST(MainWindow, GeometryIsSavedOnExitAndRestoredAtStart)
 {
     ProgramFolder pf;
-    pf.generate(2);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    pf.generateOpened(2);
     {
         Shell sh(pf);
         sh.w().startUp();

@@ -16,8 +16,7 @@ TEST(Program, OpensTheLastFileAndWritesTheRawTableExport)
     if (!QFileInfo::exists(exe))
         GTEST_SKIP() << "the program is not built";
     ProgramFolder pf;
-    const synth::GeneratorOptions o = pf.generate(4);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "100"}});
+    const synth::GeneratorOptions o = pf.generateOpened(4);
 
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
