@@ -11,6 +11,7 @@
 #include "common/bytes.h"
 #include "common/textfile.h"
 #include "tools/emulator/runner.h"
+#include "pacedlink.h"
 
 #include <benchmark/benchmark.h>
 
@@ -60,50 +61,20 @@ void BM_CollectToMasterFile(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         fs::remove(dir + "/nr255m.h10");
-        emu::EmulatorConfig cfg;
-        cfg.recording.durationMinutes = 1;  // two sectors a measurement
-        cfg.recording.intervalMinutes = 10;
-        cfg.recording.cheapSynthesis = true;
-        cfg.prefillMeasurements = sectors / 2;
-        cfg.pace = true;
-        cfg.lineSpeed = speed;
-        emu::EmulatorRunner runner(cfg);
-        if (runner.openPty() != Status::Ok) {
+        bench::PacedLink paced(bench::pacedEmulator(sectors, speed));
+        WriterHandler h(CollectionConfig{dir, 0, 4}, write);
+        if (!paced.start(h, speed, dir)) {
             state.SkipWithError("no pseudo-terminal");
             return;
         }
-        runner.start();
-        PosixSerialPort port;
-        SerialLine line(port);
-        PollHost host(port);
-        DeviceLink link(line, host);
-        host.attach(&link);
-        WriterHandler h(CollectionConfig{dir, 0, 4}, write);
-        link.setHandler(&h);
-        port.open(runner.slavePath(), speed);
-        link.setLineSpeed(speed);
-        link.flushAndRearm();
-        link.setDumpFolder(dir);
         state.ResumeTiming();
 
         const std::int64_t t0 = appClock().tickMs();
-        std::int64_t last = t0;
-        std::size_t seen = 0;
-        link.sendCommand("54", sendmode::kArmTimeout);
-        host.runUntil(
-            [&] {
-                const std::size_t n = h.stored;
-                if (n != seen) {
-                    seen = n;
-                    last = appClock().tickMs();
-                }
-                return n >= static_cast<std::size_t>(sectors) || !host.timerRunning();
-            },
-            600000);
+        const std::int64_t last = paced.collect([&] { return h.stored; }, sectors, t0);
 
         state.PauseTiming();
-        const std::string image = runner.memoryImage();
-        runner.stop();
+        const std::string image = paced.runner.memoryImage();
+        paced.runner.stop();
         std::string file;
         readFileBytes(dir + "/nr255m.h10", file);
         if (h.stored != static_cast<std::size_t>(sectors) || (write && file != image))

@@ -8,6 +8,7 @@
 #include "brenlo24/link/posixport.h"
 #include "common/bytes.h"
 #include "tools/emulator/runner.h"
+#include "pacedlink.h"
 
 #include <benchmark/benchmark.h>
 
@@ -116,47 +117,18 @@ void BM_CollectPaced(benchmark::State& state)
     const int sectors = 2000;
     double ratio = 0;
     for (auto _ : state) {
-        emu::EmulatorConfig cfg;
-        cfg.recording.durationMinutes = 1;  // two sectors a measurement
-        cfg.recording.intervalMinutes = 10;
-        cfg.recording.cheapSynthesis = true;
-        cfg.prefillMeasurements = sectors / 2;
-        cfg.pace = true;
-        cfg.lineSpeed = speed;
         state.PauseTiming();
-        emu::EmulatorRunner runner(cfg);
-        if (runner.openPty() != Status::Ok) {
+        bench::PacedLink paced(bench::pacedEmulator(sectors, speed));
+        CountingHandler h;
+        if (!paced.start(h, speed, "/tmp")) {
             state.SkipWithError("no pseudo-terminal");
             return;
         }
-        runner.start();
-        PosixSerialPort port;
-        SerialLine line(port);
-        PollHost host(port);
-        DeviceLink link(line, host);
-        host.attach(&link);
-        CountingHandler h;
-        link.setHandler(&h);
-        port.open(runner.slavePath(), speed);
-        link.setLineSpeed(speed);
-        link.flushAndRearm();
-        link.setDumpFolder("/tmp");
         state.ResumeTiming();
         const std::int64_t t0 = appClock().tickMs();
-        std::int64_t last = t0;
-        std::size_t seen = 0;
-        link.sendCommand("54", sendmode::kArmTimeout);
-        host.runUntil(
-            [&] {
-                if (h.stored != seen) {
-                    seen = h.stored;
-                    last = appClock().tickMs();
-                }
-                return h.stored >= static_cast<std::size_t>(sectors) || !host.timerRunning();
-            },
-            600000);
+        const std::int64_t last = paced.collect([&] { return h.stored; }, sectors, t0);
         state.PauseTiming();
-        runner.stop();
+        paced.runner.stop();
         if (h.stored != static_cast<std::size_t>(sectors))
             state.SkipWithError("collection incomplete");
         const double lineSeconds = sectors * 513.0 * 10.0 / speed;
