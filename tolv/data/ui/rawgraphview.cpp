@@ -145,22 +145,6 @@ RawGraphLayout paintRawGraph(QPainter& painter, const QRectF& area, const RawGra
 
 // ---------------------------------------------------------------------------
 
-bool RawGraphView::canDraw(ShellServices& shell) const
-{
-    return shell.dataSet().hasMeasurementFile && !shell.runtime().noSamples;
-}
-
-void RawGraphView::show(ShellServices& shell)
-{
-    shell_ = &shell;
-    if (shell.runtime().noSamples)
-        return;
-    presentWindow(shell, FocusPane::Picture, [&] {
-        if (shell.dataSet().hasMeasurementFile)
-            draw(shell);
-    });
-}
-
 void RawGraphView::refresh(ShellServices& shell, RefreshReason reason)
 {
     shell_ = &shell;
@@ -177,26 +161,12 @@ void RawGraphView::refresh(ShellServices& shell, RefreshReason reason)
     draw(shell);
 }
 
-void RawGraphView::setUpWindow(DocumentWindow& w)
-{
-    ViewKind::setUpWindow(w);
-    PicturePane* pane = w.picture1();
-    onSettledResize(pane, resizeQueued_, 80, [this, pane] {
-        if (shell_ && pane->isVisible() && pane->size() != pictureSize_)
-            draw(*shell_);
-    });
-}
-
 void RawGraphView::closed(ShellServices& shell)
 {
-    shell_ = &shell;
-    resizeQueued_ = false;
+    forgetPicture(shell);
     picture_ = QImage();
     markRect_ = QRectF();
-    pictureSize_ = QSize();
 }
-
-void RawGraphView::redraw(ShellServices& shell) { draw(shell); }
 
 RawGraphData RawGraphView::graphData(ShellServices& shell) const
 {

@@ -4,7 +4,7 @@
 // saved as "{pp}22g.bmp" and "{pp}22g.jpg"), or onto a printer page with the
 // same routine; the cursor mark and the Dno panel.
 #include "tolv/data/rawgraph.h"
-#include "tolv/data/ui/viewregistry.h"
+#include "tolv/data/ui/samplegraphview.h"
 
 #include <QColor>
 #include <QFont>
@@ -37,22 +37,19 @@ RawGraphLayout paintRawGraph(QPainter& painter, const QRectF& area, const RawGra
 // The export name stem of the raw data graph.
 inline constexpr const char* kRawGraphImageStem = "22g";
 
-class RawGraphView final : public ViewKind {
+class RawGraphView final : public SampleGraphView {
 public:
     int kind() const override { return viewkind::kRawGraph; }
-    void show(ShellServices& shell) override;
     void refresh(ShellServices& shell, RefreshReason reason) override;
-    void setUpWindow(DocumentWindow& w) override;
     void graphPressed(ShellServices& shell, DocumentWindow& w, const QPoint& pos) override;
     void scrolled(ShellServices& shell, DocumentWindow& w, int value, bool dragging) override;
     void cursorMoved(ShellServices& shell, long long dataNumber) override;
-    void redraw(ShellServices& shell) override;
     void closed(ShellServices& shell) override;
 
     // drawRawDataGraph on the screen: the window from VScroll1, the picture
     // redrawn and saved as the two images.  False when nothing was drawn (no
     // window, no measurement file, the no-samples switch, unreadable data).
-    bool draw(ShellServices& shell);
+    bool draw(ShellServices& shell) override;
     // The same in cursor-follow mode: the window stays while the cursor's
     // sample lies inside it, else moves to the cursor's minute.
     bool drawFollowing(ShellServices& shell, long long dataNumber);
@@ -74,15 +71,12 @@ public:
     Status lastExport() const { return lastExport_; }
 
 private:
-    bool canDraw(ShellServices& shell) const;
     bool drawScreen(ShellServices& shell, const RawWindowRequest& request);
     RawGraphData graphData(ShellServices& shell) const;
     void prepareScrollBar(ShellServices& shell, DocumentWindow& w, const RawWindow& win);
     void drawMark(ShellServices& shell, DocumentWindow& w);
 
-    ShellServices* shell_ = nullptr;
     RawGraphLayout layout_;
-    QSize pictureSize_;
     QImage picture_;
     QRectF markRect_;
     long long start_ = 0;
@@ -91,7 +85,6 @@ private:
     Status lastExport_ = Status::Ok;
     bool drawing_ = false;
     bool pending_ = false;
-    bool resizeQueued_ = false;
 };
 
 }  // namespace varenta

@@ -62,25 +62,9 @@ VelocityGraphLayout paintVelocityGraph(QPainter& painter, const QRectF& area, co
 
 // ---------------------------------------------------------------------------
 
-bool VelocityGraphView::canDraw(ShellServices& shell) const
-{
-    return shell.dataSet().hasMeasurementFile && !shell.runtime().noSamples;
-}
-
 std::string VelocityGraphView::title(ShellServices& shell) const
 {
     return viewTitle(kind(), shell.dataSet().header.findChannel(7) >= 0);
-}
-
-void VelocityGraphView::show(ShellServices& shell)
-{
-    shell_ = &shell;
-    if (shell.runtime().noSamples)
-        return;
-    presentWindow(shell, FocusPane::Picture, [&] {
-        if (shell.dataSet().hasMeasurementFile)
-            draw(shell);
-    });
 }
 
 void VelocityGraphView::refresh(ShellServices& shell, RefreshReason reason)
@@ -91,25 +75,11 @@ void VelocityGraphView::refresh(ShellServices& shell, RefreshReason reason)
     draw(shell);
 }
 
-void VelocityGraphView::setUpWindow(DocumentWindow& w)
-{
-    ViewKind::setUpWindow(w);
-    PicturePane* pane = w.picture1();
-    onSettledResize(pane, resizeQueued_, 80, [this, pane] {
-        if (shell_ && pane->isVisible() && pane->size() != pictureSize_)
-            draw(*shell_);
-    });
-}
-
 void VelocityGraphView::cursorMoved(ShellServices& shell, long long) { draw(shell); }
-
-void VelocityGraphView::redraw(ShellServices& shell) { draw(shell); }
 
 void VelocityGraphView::closed(ShellServices& shell)
 {
-    shell_ = &shell;
-    resizeQueued_ = false;
-    pictureSize_ = QSize();
+    forgetPicture(shell);
 }
 
 void VelocityGraphView::setAbsoluteMode(ShellServices& shell, bool absolute)

@@ -6,7 +6,7 @@
 // Its window title names wind when the data carry a wind channel.
 #include "tolv/data/ui/rawgraphview.h"
 #include "tolv/data/velocitygraph.h"
-#include "tolv/data/ui/viewregistry.h"
+#include "tolv/data/ui/samplegraphview.h"
 
 #include <QImage>
 #include <QRectF>
@@ -22,21 +22,18 @@ VelocityGraphLayout paintVelocityGraph(QPainter& painter, const QRectF& area, co
 
 inline constexpr const char* kVelocityGraphImageStem = "25g";
 
-class VelocityGraphView final : public ViewKind {
+class VelocityGraphView final : public SampleGraphView {
 public:
     int kind() const override { return viewkind::kComponentGraph; }
     std::string title(ShellServices& shell) const override;
-    void show(ShellServices& shell) override;
     void refresh(ShellServices& shell, RefreshReason reason) override;
-    void setUpWindow(DocumentWindow& w) override;
     void cursorMoved(ShellServices& shell, long long dataNumber) override;
-    void redraw(ShellServices& shell) override;
     void closed(ShellServices& shell) override;
 
     // drawComponentGraph on the screen (picture and images); false when
     // nothing was drawn.  Item 79 value 0 larger than the burst is written
     // back as the burst length.
-    bool draw(ShellServices& shell);
+    bool draw(ShellServices& shell) override;
     // drawComponentGraph in print mode onto a page (no images written).
     bool print(ShellServices& shell, QPainter& painter, const QRectF& page);
 
@@ -50,15 +47,11 @@ public:
     Status lastExport() const { return lastExport_; }
 
 private:
-    bool canDraw(ShellServices& shell) const;
     VelocityGraphData graphData(ShellServices& shell) const;
     VelocityGraphSettings settingsCapped(ShellServices& shell, bool printMode) const;
 
-    ShellServices* shell_ = nullptr;
     VelocityGraphLayout layout_;
-    QSize pictureSize_;
     bool absolute_ = false;
-    bool resizeQueued_ = false;
     long long drawings_ = 0;
     Status lastExport_ = Status::Ok;
 };
