@@ -103,6 +103,8 @@ struct RuntimeState {
     bool windSet = false;           // alternate result-item set in use
     bool noSignReversal = false;    // component channels keep their sign (logger flag bit 6)
     bool stopRequest = false;       // set by the stop commands
+    bool busy = false;              // a long command runs in the busy state
+    int pendingWork = 0;            // process waits and timer-driven transfers under way
 
     bool state(std::uint32_t bit) const { return (stateWord & bit) != 0; }
     void setState(std::uint32_t bit, bool on) { stateWord = on ? (stateWord | bit) : (stateWord & ~bit); }

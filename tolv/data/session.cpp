@@ -66,9 +66,10 @@ DataSession::DataSession(Settings& settings, RuntimeState& state, InitStore& ini
 
 void DataSession::setBusy(bool on, const std::string& message)
 {
+    state_.busy = on;
+    panels_.status = message;
     if (hooks_.busyPointer)
         hooks_.busyPointer(on);
-    panels_.status = message;
 }
 
 std::string DataSession::caption() const { return std::string(loadtext::kCaptionPrefix) + data_.measurementPath; }

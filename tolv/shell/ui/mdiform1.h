@@ -7,6 +7,7 @@
 // ShellHooks.
 #include "common/appstate.h"
 #include "common/clock.h"
+#include "common/commandtable.h"
 #include "common/initfile.h"
 #include "common/progress.h"
 #include "common/settings.h"
@@ -86,12 +87,19 @@ public:
     void startUp();
 
     // ---- commands ----
-    // Runs a command by menu or toolbar name ("Mopen", "Bexecute" ...).
-    void runCommand(const QString& name);
+    // Runs a command by menu or toolbar name ("Mopen", "Bexecute" ...)
+    // when its rule allows it now.
+    CommandOutcome runCommand(const QString& name);
     bool commandAvailable(const QString& name) const;
     // Registers (or replaces) the work behind a menu item; its menu entry,
     // right-click entry and toolbar button become usable.
     void setCommand(const QString& name, std::function<void()> work);
+    // The rule that says whether a command may run now (menus, toolbar keys
+    // and scripts follow it).
+    void setCommandRule(const QString& name, std::function<bool()> mayRun);
+    const CommandTable& commandTable() const { return commands_; }
+    // Commands and views say that their state changed.
+    void updateCommandStates();
     // Adds a view kind (the view menu item and toolbar button come alive).
     void addView(std::unique_ptr<ViewKind> view);
 
@@ -105,6 +113,17 @@ public:
     void showView(int kind);
     void showHelp(int context);
     void zoom(bool valueAxis, bool in);
+    void tileWindows(bool horizontalStrips);
+    void applyBars();
+    void updateScrollBar();
+    QIcon programIcon() const;
+    // The open dialog (or the one the options give).
+    std::string chooseOpenPath();
+    // Closes the window without the exit warning (scripted runs); the
+    // settings are saved and the files closed as on every exit.
+    void closeWithoutWarning();
+    // Every text shown in the Status panel is also passed to this sink.
+    void setStatusEcho(std::function<void(const std::string&)> echo) { statusEcho_ = std::move(echo); }
     // Timer1 and Timer3 by the automatic-function word (after the settings
     // changed), and Rtime's display with them.
     void applyAutomaticTimers();
@@ -181,25 +200,20 @@ private:
     void buildStatusBar();
     void buildCentral();
     void buildPopup();
-    void installBuiltInCommands();
+    void installCommandRules();
     void installDataHooks();
     QAction* addAction(QMenu* menu, const char* name, const char* caption, const QKeySequence& key, int help,
                        bool hidden = false);
-    void updateCommandStates();
     void afterInitialization();
     void applyWindowSettings();
-    void applyBars();
-    void updateScrollBar();
     void updateViewChecks();
     void timer1Tick();
     void timer2Tick();
     void timer3Tick();
     void scrollMoved(int value);
     void scrollDone();
-    void tileWindows(bool horizontalStrips);
     SaveSnapshot windowSnapshot(bool withDocuments) const;
-    QIcon programIcon() const;
-    std::string chooseOpenPath();
+    void echoStatus();
 
     ShellOptions options_;
     std::string folder_;
@@ -225,7 +239,10 @@ private:
     SchedulerJobs jobs_;
     SchedulerMemory schedulerMemory_;
     ShellHooks hooks_;
-    std::map<QString, std::function<void()>> commands_;
+    CommandTable commands_;
+    std::function<void(const std::string&)> statusEcho_;
+    std::string echoedStatus_;
+    bool noExitWarning_ = false;
     std::map<QString, QAction*> actions_;
     std::map<QString, QToolButton*> buttons_;
     std::map<std::string, QLabel*> panelLabels_;
@@ -249,6 +266,9 @@ private:
     QRect appliedGeometry_;
     std::uint32_t appliedState_ = 0xFFFFFFFFu;
 };
+
+// The menu entry of a view kind ("MnumD" ...), nullptr for none.
+const char* viewCommandName(int kind);
 
 // The filter of the open dialog in Qt's form ("caption (*.a *.b);;...").
 QString qtFileFilter(const std::string& pipeFilter);
