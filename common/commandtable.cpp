@@ -28,17 +28,17 @@ bool CommandTable::mayRun(const std::string& name) const
     return !it->second.rule || it->second.rule();
 }
 
-CommandOutcome CommandTable::run(const std::string& name) const
+RunOutcome CommandTable::run(const std::string& name) const
 {
     const auto it = entries_.find(name);
     if (it == entries_.end() || !it->second.work)
-        return CommandOutcome::Unknown;
+        return RunOutcome::Unknown;
     if (it->second.rule && !it->second.rule())
-        return CommandOutcome::Refused;
+        return RunOutcome::Refused;
     // A copy: the work may replace its own entry.
     const Work work = it->second.work;
     work();
-    return CommandOutcome::Ran;
+    return RunOutcome::Ran;
 }
 
 std::vector<std::string> CommandTable::names() const

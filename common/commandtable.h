@@ -10,7 +10,7 @@
 
 namespace varenta {
 
-enum class CommandOutcome { Ran, Refused, Unknown };
+enum class RunOutcome { Ran, Refused, Unknown };
 
 class CommandTable {
 public:
@@ -26,7 +26,7 @@ public:
     bool has(const std::string& name) const;
     // Registered, with work, and its rule allows it now.
     bool mayRun(const std::string& name) const;
-    CommandOutcome run(const std::string& name) const;
+    RunOutcome run(const std::string& name) const;
     std::vector<std::string> names() const;
 
 private:

@@ -146,12 +146,12 @@ void ScriptRunner::runLine(const ScriptLine& l)
             break;
         }
         switch (host_.runScriptCommand(l.name)) {
-        case CommandOutcome::Ran: break;
-        case CommandOutcome::Refused:
+        case RunOutcome::Ran: break;
+        case RunOutcome::Refused:
             if (sink_)
                 sink_("refused: " + l.name);
             break;
-        case CommandOutcome::Unknown:
+        case RunOutcome::Unknown:
             // A control of the main window by its name (a button of the
             // communication program, say) is the last resort.
             if (!clickControl(l))

@@ -23,7 +23,7 @@ class ScriptHost {
 public:
     virtual ~ScriptHost() = default;
     // A command by its name, through the program's command table.
-    virtual CommandOutcome runScriptCommand(const std::string& name) = 0;
+    virtual RunOutcome runScriptCommand(const std::string& name) = 0;
     // Opens a master file as the open command does (no dialog); false with
     // a reason when it cannot.
     virtual bool openScriptFile(const std::string& path, std::string& why) = 0;

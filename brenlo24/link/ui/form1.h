@@ -12,6 +12,7 @@
 #include "brenlo24/link/newest.h"
 #include "brenlo24/link/serialport.h"
 #include "brenlo24/link/statuspanel.h"
+#include "common/commandtable.h"
 #include "common/prompter.h"
 #include "common/resultitems.h"
 #include "common/settings.h"
@@ -23,7 +24,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+class QAbstractButton;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -50,7 +54,10 @@ public:
 
     // commandLine: the program's command line (items separated by ",").
     // port: the serial port to use (a QSerialPort one when null).
-    explicit Form1(std::string commandLine, std::unique_ptr<SerialPort> port = nullptr, QWidget* parent = nullptr);
+    // statusEcho: every status-line text from start-up on is also passed to
+    // it (a scripted run writes them to standard output).
+    explicit Form1(std::string commandLine, std::unique_ptr<SerialPort> port = nullptr, QWidget* parent = nullptr,
+                   std::function<void(const std::string&)> statusEcho = {});
     ~Form1() override;
 
     // The start-up sequence; firstLoad also fills the channel-type combos.
@@ -113,6 +120,22 @@ public:
         textConverter_ = std::move(convert);
     }
 
+    // The command table: every button and popup entry by its objectName;
+    // a command may run while its control is enabled.
+    RunOutcome runCommand(const std::string& name) { return commands_.run(name); }
+    const CommandTable& commandTable() const { return commands_; }
+    // Gives a popup entry (or a button) its work and a place in the table.
+    void setCommand(QAction* action, std::function<void()> work);
+    QMenu* popupMenu() const { return popup_; }
+    // Closes the window without the exit warning (scripted runs).
+    void closeWithoutWarning();
+    // No command waits for an answer, no collection or search runs, and no
+    // window that plugged in a busy test (the modem console) is busy.
+    bool idle() const;
+    void addBusyTest(std::function<bool()> busy) { busyTests_.push_back(std::move(busy)); }
+    // Every status-line text is also passed to this sink.
+    void setStatusEcho(std::function<void(const std::string&)> echo) { statusEcho_ = std::move(echo); }
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
@@ -122,6 +145,8 @@ protected:
 private:
     void buildWindow();
     void buildMenu();
+    void addCommand(QAbstractButton* button, std::function<void()> work);
+    void addCommand(QAction* action, std::function<void()> work);
     QLabel* indicator(QWidget* parent, int index, const QString& caption, const QString& tip = {});
     void fillChannelCombos();
     void applyOptionFlags();
@@ -153,6 +178,10 @@ private:
     static void setComboValue(QComboBox* c, int value);
 
     std::string commandLine_;
+    CommandTable commands_;
+    std::function<void(const std::string&)> statusEcho_;
+    bool noExitWarning_ = false;
+    std::vector<std::function<bool()>> busyTests_;
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<SerialLine> line_;
     std::unique_ptr<DeviceLink> link_;

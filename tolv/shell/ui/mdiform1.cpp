@@ -120,7 +120,7 @@ QIcon MDIForm1::programIcon() const
 // ---------------------------------------------------------------------------
 // Commands
 
-CommandOutcome MDIForm1::runCommand(const QString& name)
+RunOutcome MDIForm1::runCommand(const QString& name)
 {
     return commands_.run(ss(name));
 }

@@ -89,7 +89,7 @@ public:
     // ---- commands ----
     // Runs a command by menu or toolbar name ("Mopen", "Bexecute" ...)
     // when its rule allows it now.
-    CommandOutcome runCommand(const QString& name);
+    RunOutcome runCommand(const QString& name);
     bool commandAvailable(const QString& name) const;
     // Registers (or replaces) the work behind a menu item; its menu entry,
     // right-click entry and toolbar button become usable.

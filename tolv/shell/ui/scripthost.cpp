@@ -7,9 +7,9 @@
 
 namespace varenta {
 
-CommandOutcome TolvScriptHost::runScriptCommand(const std::string& name)
+RunOutcome TolvScriptHost::runScriptCommand(const std::string& name)
 {
-    const CommandOutcome out = w_.runCommand(qs(name));
+    const RunOutcome out = w_.runCommand(qs(name));
     w_.updateCommandStates();
     return out;
 }

@@ -13,7 +13,7 @@ class MDIForm1;
 class TolvScriptHost final : public ScriptHost {
 public:
     explicit TolvScriptHost(MDIForm1& w) : w_(w) {}
-    CommandOutcome runScriptCommand(const std::string& name) override;
+    RunOutcome runScriptCommand(const std::string& name) override;
     bool openScriptFile(const std::string& path, std::string& why) override;
     void setScriptValue(int item, int value, const std::string& text) override;
     bool scriptIdle() const override;
