@@ -3,11 +3,9 @@
 #include "common/progfolder.h"
 #include "common/ui/qtutil.h"
 #include "common/ui/scriptrunner.h"
-#include "tolv/shell/ui/form3attach.h"
+#include "tolv/shell/ui/assemble.h"
 #include "tolv/shell/ui/mdiform1.h"
 #include "tolv/shell/ui/scripthost.h"
-#include "tolv/spectra/ui/powerspectrumview.h"
-#include "tolv/spectra/ui/resultsrecordstep.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -57,15 +55,7 @@ int main(int argc, char** argv)
     }
 
     varenta::MDIForm1 window(options);
-    // Conditioning of every measurement read, the power spectrum and their
-    // processing steps.
-    varenta::SpectralPart spectra = varenta::makeSpectralPart(window);
-    window.hooks().conditionSamples = std::move(spectra.conditionSamples);
-    window.addView(std::move(spectra.view));
-    // The results record of every processed measurement.
-    varenta::attachResultsRecordStep(window);
-    // The processing-conditions dialog (Mcset, MPcset, Bcset).
-    varenta::attachConditionsDialog(window);
+    varenta::assembleProcessingProgram(window);
 
     varenta::TolvScriptHost host(window);
     std::optional<varenta::ScriptRunner> runner;

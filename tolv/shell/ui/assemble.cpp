@@ -1,0 +1,23 @@
+#include "tolv/shell/ui/assemble.h"
+
+#include "tolv/shell/ui/form3attach.h"
+#include "tolv/shell/ui/mdiform1.h"
+#include "tolv/spectra/ui/powerspectrumview.h"
+#include "tolv/spectra/ui/resultsrecordstep.h"
+
+namespace varenta {
+
+void assembleProcessingProgram(MDIForm1& window)
+{
+    // Conditioning of every measurement read, the power spectrum and their
+    // processing steps.
+    SpectralPart spectra = makeSpectralPart(window);
+    window.hooks().conditionSamples = std::move(spectra.conditionSamples);
+    window.addView(std::move(spectra.view));
+    // The results record of every processed measurement.
+    attachResultsRecordStep(window);
+    // The processing-conditions dialog (Mcset, MPcset, Bcset).
+    attachConditionsDialog(window);
+}
+
+}  // namespace varenta
