@@ -1,5 +1,7 @@
 #include "tolv/data/ui/documentwindow.h"
 
+#include "common/windowgeometry.h"
+
 #include "common/ui/fontdialog.h"
 #include "common/ui/qtutil.h"
 #include "tolv/data/docrules.h"
@@ -15,6 +17,7 @@
 #include <QBoxLayout>
 #include <QKeyEvent>
 #include <QMdiArea>
+#include <QScreen>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -257,9 +260,18 @@ void DocumentWindow::restorePosition()
     const int left = static_cast<int>(s.integer(item, 1));
     const int width = static_cast<int>(s.integer(item, 2));
     const int height = static_cast<int>(s.integer(item, 3));
-    if (width < 80 || height < 60 || width > 10000 || height > 10000)
+    if (width <= 0 || height <= 0)
         return;
-    setGeometry(std::max(0, left), std::max(0, top), width, height);
+    // Kept inside the document area of the main window: a picture pane is
+    // drawn and exported at the size shown, never larger than the area.
+    QRect area(0, 0, width, height);
+    if (QMdiArea* mdi = mdiArea(); mdi && mdi->isVisible())
+        area = mdi->viewport()->rect();
+    else if (QScreen* sc = screen())
+        area = QRect(QPoint(0, 0), sc->availableGeometry().size());
+    const PlaceRect b =
+        boundedPlacement({left, top, width, height}, {0, 0, area.width(), area.height()}, 160, 120);
+    setGeometry(b.left, b.top, b.width, b.height);
 }
 
 void DocumentWindow::savePosition()

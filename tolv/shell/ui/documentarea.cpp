@@ -4,6 +4,7 @@
 #include "tolv/shell/ui/mdiform1.h"
 
 #include "common/ui/qtutil.h"
+#include "common/windowgeometry.h"
 #include "tolv/data/docrules.h"
 #include "tolv/data/ui/documentwindow.h"
 #include "tolv/shell/shellrules.h"
@@ -60,14 +61,15 @@ void MDIForm1::applyWindowSettings()
         return;
     appliedGeometry_ = wanted;
     appliedState_ = stateBits;
-    if (width >= 320 && height >= 240 && width <= 20000 && height <= 20000) {
+    // A placement from another installation (or another screen) is kept
+    // inside the available screen area.
+    if (width > 0 && height > 0) {
         QRect g = wanted;
         if (QScreen* s = screen()) {
             const QRect avail = s->availableGeometry();
-            g.setWidth(std::min(g.width(), avail.width()));
-            g.setHeight(std::min(g.height(), avail.height()));
-            if (!avail.intersects(g))
-                g.moveTopLeft(avail.topLeft());
+            const PlaceRect b = boundedPlacement({left, top, width, height},
+                                                 {avail.left(), avail.top(), avail.width(), avail.height()}, 320, 240);
+            g = QRect(b.left, b.top, b.width, b.height);
         }
         if (isMaximized() || isMinimized())
             showNormal();
