@@ -211,26 +211,6 @@ TEST_F(ResultsSave, ColumnsAreWalkedIntoTheirPositions)
     }
 }
 
-TEST_F(ResultsSave, EditedRecordsAreWrittenAndTheWalkStopsOutsideTheFile)
-{
-    TempFolder dir;
-    const std::string path = dir.file("NR012L.H10");
-    std::string file;
-    for (int k = 0; k < 3; ++k)
-        file += emptyResultsRecord();
-    { std::ofstream(path, std::ios::binary) << file; }
-    const std::vector<std::string> lines = {"    1  -----   -", "    2     9.5  1.0", "    3     1.0  2.0",
-                                            "    4     1.0  2.0"};
-    const ResultsSaveOutcome out = saveResultsEdits(path, lines, layout, {}, {2, 4, 3});
-    ASSERT_EQ(out.status, Status::Ok) << out.message;
-    EXPECT_EQ(out.saved, (std::vector<long long>{2}));
-    const std::string after = readBytes(path);
-    ASSERT_EQ(after.size(), file.size());
-    EXPECT_EQ(resultItem(after.substr(392, 392), 8), "  9.5");
-    EXPECT_EQ(after.substr(0, 392), file.substr(0, 392));
-    EXPECT_EQ(after.substr(784), file.substr(784)) << "record 3 comes after 4, which is outside";
-}
-
 TEST(UserFolderTable, ShippedTableHas256DistinctNamesAndDamageIsRefused)
 {
     const std::string shipped = std::string(VARENTA_SOURCE_DIR) + "/data/" + kUserFolderTableName;

@@ -2,6 +2,8 @@
 // editor and the size change, on generated master files.
 #include "tolv/shell/masteredit.h"
 
+#include "tolv/shell/filecommands.h"
+
 #include "common/bytes.h"
 #include "common/test_settings_fixture.h"
 #include "tolv/data/data_fixture.h"
@@ -240,6 +242,34 @@ TEST_F(EditFiles, SizeChangeKeepsAFileWithOneSpareMeasurementAndCutsALongerOne)
     // Cut once, the file has its proper size.
     ASSERT_EQ(planResize(master, S, plan), Status::Ok);
     EXPECT_FALSE(plan.canShrink);
+}
+
+
+TEST_F(EditFiles, BackupCopiesTheDataFilesAndSettingsMoveTakesThemAway)
+{
+    make(2, 1, 60);
+    const std::string prog = dir.file("prog");
+    std::filesystem::create_directories(prog);
+    { std::ofstream(prog + "/tolvi.ini") << "ini"; }
+    { std::ofstream(dir.file("other.h10")) << "x"; }
+    { std::ofstream(dir.file("notes.txt")) << "y"; }
+    BackupRequest rq{master, prog, DateTime{2026, 12, 8, 7, 5, 9}, false};
+    BackupOutcome out = backupDataFiles(rq);
+    ASSERT_EQ(out.status, Status::Ok) << out.message;
+    EXPECT_EQ(out.target, prog + "/NR512/B2026-1208-070509");
+    EXPECT_EQ(out.files, (std::vector<std::string>{"NR512L.H10", "NR512M.H10", "other.h10"}));
+    EXPECT_EQ(readBytes(out.target + "/NR512M.H10"), readBytes(master));
+    EXPECT_TRUE(std::filesystem::exists(out.target + "/tolvi.ini"));
+
+    rq.move = true;
+    const std::string bytes = readBytes(master);
+    out = backupDataFiles(rq);
+    ASSERT_EQ(out.status, Status::Ok) << out.message;
+    EXPECT_FALSE(std::filesystem::exists(master));
+    EXPECT_FALSE(std::filesystem::exists(out.target + "/tolvi.ini")) << "the target was emptied first";
+    EXPECT_EQ(readBytes(out.target + "/NR512M.H10"), bytes);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("notes.txt")));
+    EXPECT_TRUE(sameFileForSave(dir.file("A.h10"), dir.file("a.H10")));
 }
 
 }  // namespace

@@ -369,14 +369,14 @@ void FileCommands::saveAs()
     const bool raw = kind == viewkind::kRawTable || kind == viewkind::kRawGraph || kind == viewkind::kPowerSpectrum;
     const std::string preset = results ? d.resultsPath : d.measurementPath;
     const std::string chosen = chooseSavePath(preset);
-    status(filetext::kSaving);
+    w_.setBusy(true, filetext::kSaving);
     if (raw || results) {
         std::string& current = results ? d.resultsPath : d.measurementPath;
         const bool present = results ? d.hasResultsFile : d.hasMeasurementFile;
         if (present && !chosen.empty() && !sameFileForSave(chosen, current)) {
             std::string message;
             if (copyFileWhole(current, chosen, &message) != Status::Ok) {
-                status(message);
+                w_.setBusy(false, message);
                 warn(message);
                 return;
             }
@@ -388,7 +388,7 @@ void FileCommands::saveAs()
         if (win && win->edited())
             saveTable(results ? viewkind::kResultsTable : viewkind::kRawTable, true);
     }
-    status(filetext::kSaved);
+    w_.setBusy(false, filetext::kSaved);
 }
 
 // ---- Mewrite ----
@@ -414,7 +414,7 @@ void FileCommands::backup(bool move)
     DataSet& d = w_.dataSet();
     if (d.measurementPath.size() <= 3)
         return;
-    status(move ? filetext::kMoving : filetext::kBackingUp);
+    w_.setBusy(true, move ? filetext::kMoving : filetext::kBackingUp);
     w_.serveEvents();
     BackupRequest rq;
     rq.masterPath = d.measurementPath;
@@ -422,6 +422,7 @@ void FileCommands::backup(bool move)
     rq.now = w_.clock().now();
     rq.move = move;
     const BackupOutcome out = backupDataFiles(rq);
+    w_.setBusy(false, "");
     if (out.status != Status::Ok) {
         status(out.message);
         warn(out.message);
