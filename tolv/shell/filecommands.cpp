@@ -95,8 +95,14 @@ Status writeResultsRecord(const std::string& resultsPath, long long number, cons
 
 std::string backupFolderName(const DateTime& now)
 {
-    return "B" + formatMask(now.year, "0000") + formatMask(now.month, "-00") + formatMask(now.day, "00") +
-           formatMask(now.hour, "-00") + formatMask(now.minute, "00") + formatMask(now.second, "00");
+    std::string name = "B";
+    name += formatMask(now.year, "0000");
+    name += formatMask(now.month, "-00");
+    name += formatMask(now.day, "00");
+    name += formatMask(now.hour, "-00");
+    name += formatMask(now.minute, "00");
+    name += formatMask(now.second, "00");
+    return name;
 }
 
 BackupOutcome backupDataFiles(const BackupRequest& rq)

@@ -475,8 +475,11 @@ TimeEditOutcome timeEditMasterFile(const TimeEditRequest& rq, const Progress* pr
         return out;
     }
 
-    ::unlink(rq.targetPath.c_str());
-    Fd dst(::open(rq.targetPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    // Written under a temporary name and renamed when it ends (also after a
+    // stop), so that a program killed halfway leaves no half file under the name.
+    const std::string temp = rq.targetPath + ".~edit";
+    ::unlink(temp.c_str());
+    Fd dst(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!dst.ok()) {
         out.status = Status::Io;
         out.message = "マスターファイルを作成できません: " + rq.targetPath;
@@ -518,6 +521,8 @@ TimeEditOutcome timeEditMasterFile(const TimeEditRequest& rq, const Progress* pr
             putU32(sec.data(), hdr::recordAddress, static_cast<std::uint32_t>((offset + 1) / kSector));
             fixSectorChecksum(sec.data());
             if (!writeSector(dst.fd, offset, sec)) {
+                dst.closeChecked();
+                ::unlink(temp.c_str());
                 out.status = Status::Io;
                 out.message = "マスターファイルに書き込めません: " + rq.targetPath;
                 return out;
@@ -532,12 +537,14 @@ TimeEditOutcome timeEditMasterFile(const TimeEditRequest& rq, const Progress* pr
             break;
         }
     }
-    if (::fsync(dst.fd) != 0 || !dst.closeChecked()) {
-        if (out.status == Status::Ok) {
-            out.status = Status::Io;
-            out.message = "マスターファイルに書き込めません: " + rq.targetPath;
-        }
+    const bool synced = ::fsync(dst.fd) == 0;
+    if (!dst.closeChecked() || !synced || ::rename(temp.c_str(), rq.targetPath.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        out.status = Status::Io;
+        out.message = "マスターファイルに書き込めません: " + rq.targetPath;
+        return out;
     }
+    syncFolder(folderOf(rq.targetPath));
     return out;
 }
 

@@ -154,8 +154,9 @@ struct TimeEditOutcome {
 // takes the N samples from d x Delta on (d samples of all channels per
 // minute).  Samples before the source's first or after its last valid
 // measurement, and those of positions without a valid header, are written
-// as missing (-32768).  The file is written sector by sector; a stop leaves
-// the whole sectors written so far.
+// as missing (-32768).  An existing file of the target's name is replaced.
+// The file is written sector by sector under a temporary name and renamed
+// at the end; a stop keeps the measurements written so far.
 TimeEditOutcome timeEditMasterFile(const TimeEditRequest& request, const Progress* progress,
                                    const std::function<void(long long number, const ShortDate& date)>& step = {});
 

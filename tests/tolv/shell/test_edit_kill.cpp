@@ -61,8 +61,9 @@ void expectOldOrNew(const std::string& got, const std::string& old, const std::s
         const bool isOld = got.compare(at, unit, old, at, unit) == 0;
         const bool isNew = got.compare(at, unit, fresh, at, unit) == 0;
         ASSERT_TRUE(isOld || isNew) << "run " << run << " offset " << at;
-        if (sectors)
+        if (sectors) {
             ASSERT_TRUE(sectorSumOk(reinterpret_cast<const std::uint8_t*>(got.data()) + at)) << "run " << run;
+        }
     }
 }
 
@@ -134,10 +135,12 @@ TEST_F(KilledRewrites, SizeChange)
         runDriver(args(), delay(span), true);
         const std::string got = readBytes(m);
         ASSERT_TRUE(got == oldM || got == newM) << "run " << run << " size " << got.size();
-        if (fs::exists(stamped))
+        if (fs::exists(stamped)) {
             ASSERT_EQ(readBytes(stamped), oldM) << "run " << run;
-        if (got == newM)
+        }
+        if (got == newM) {
             ASSERT_TRUE(fs::exists(stamped)) << "run " << run;
+        }
         expectOldOrNew(got, got, got, 512, true, run);
     }
 }

@@ -7,7 +7,6 @@
 #include "tolv/data/rawtable.h"
 #include "tolv/data/tablesave.h"
 #include "tolv/data/ui/documentwindow.h"
-#include "tolv/data/ui/rawtableview.h"
 #include "tolv/data/ui/resultstableview.h"
 #include "tolv/data/userfolders.h"
 #include "tolv/shell/filecommands.h"
@@ -339,8 +338,6 @@ void FileCommands::saveRaw()
         for (int k : {viewkind::kRawTable, viewkind::kRawGraph, viewkind::kComponentGraph})
             if (ViewKind* v = w_.views().find(k); v && w_.documentWindow(k))
                 v->refresh(w_, RefreshReason::Redisplay);
-        if (auto* raw = dynamic_cast<RawTableView*>(w_.views().find(viewkind::kRawTable)))
-            raw->fill(w_);
     }
     w_.setPanel(panel::kStatus, kSaveDone);
 }
