@@ -41,6 +41,18 @@ public:
     void resize();
     void userFolders();
 
+    // One command at a time: the event loop served by a long rewrite must
+    // not start another one on the same files.
+    template <typename F>
+    void guarded(F f)
+    {
+        if (running_)
+            return;
+        running_ = true;
+        f();
+        running_ = false;
+    }
+
 private:
     int activeKind() const
     {
@@ -77,6 +89,7 @@ private:
 
     MDIForm1& w_;
     FileCommandSeams seams_;
+    bool running_ = false;
 };
 
 std::optional<MeasurementHeader> FileCommands::firstHeader(const std::string& path) const
@@ -280,14 +293,15 @@ void FileCommands::saveResults()
             break;
         start = nl + 1;
     }
+    w_.setBusy(true, "");
     const ResultsSaveOutcome out = saveResultsEdits(d.resultsPath, lines, view->layout(), view->blocks(), records);
     for (long long k : out.saved)
         view->fill(w_, k, fillmode::kOneLine);
     win->clearEdits();
     redrawResultsGraph();
     view->selectRecord(w_, d.currentNumber);
+    w_.setBusy(false, out.status == Status::Ok ? kSaveDone : out.message);
     if (out.status != Status::Ok) {
-        status(out.message);
         warn(out.message);
     } else if (!out.skipped.empty()) {
         std::string list;
@@ -501,17 +515,17 @@ void FileCommands::userFolders()
     uq.copyFiles = res.check == "1";
     uq.copyFolders = (w_.startOptions().flags & startflag::kCopyTemplates) != 0;
     uq.templateFolder = w_.programFolder() + "/UserFolder";
-    status(filetext::kUserWorking + uq.base);
+    w_.setBusy(true, filetext::kUserWorking + uq.base);
     const UserFolderOutcome out = createUserFolders(uq, entries, [this](const std::string& folder) {
         status(folder);
         w_.serveEvents();
     });
     if (out.status != Status::Ok) {
+        w_.setBusy(false, filetext::kUserCancelled);
         w_.prompter().message(loadtext::kCautionTitle, out.message, MsgIcon::Critical);
-        status(filetext::kUserCancelled);
         return;
     }
-    status(filetext::kUserDone + uq.base);
+    w_.setBusy(false, filetext::kUserDone + uq.base);
 }
 
 }  // namespace
@@ -519,15 +533,15 @@ void FileCommands::userFolders()
 void attachFileCommands(MDIForm1& window, FileCommandSeams seams)
 {
     auto cmds = std::make_shared<FileCommands>(window, std::move(seams));
-    window.setCommand(QStringLiteral("Mdate"), [cmds] { cmds->updateDates(); });
-    window.setCommand(QStringLiteral("MTimeEditor"), [cmds] { cmds->timeEditor(); });
-    window.setCommand(QStringLiteral("Mmodifi"), [cmds] { cmds->saveActive(); });
-    window.setCommand(QStringLiteral("Msave"), [cmds] { cmds->saveAs(); });
-    window.setCommand(QStringLiteral("Mewrite"), [cmds] { cmds->errorRow(); });
-    window.setCommand(QStringLiteral("Mbackup"), [cmds] { cmds->backup(false); });
-    window.setCommand(QStringLiteral("Mmove"), [cmds] { cmds->backup(true); });
-    window.setCommand(QStringLiteral("MMfileSize"), [cmds] { cmds->resize(); });
-    window.setCommand(QStringLiteral("Muser"), [cmds] { cmds->userFolders(); });
+    window.setCommand(QStringLiteral("Mdate"), [cmds] { cmds->guarded([&] { cmds->updateDates(); }); });
+    window.setCommand(QStringLiteral("MTimeEditor"), [cmds] { cmds->guarded([&] { cmds->timeEditor(); }); });
+    window.setCommand(QStringLiteral("Mmodifi"), [cmds] { cmds->guarded([&] { cmds->saveActive(); }); });
+    window.setCommand(QStringLiteral("Msave"), [cmds] { cmds->guarded([&] { cmds->saveAs(); }); });
+    window.setCommand(QStringLiteral("Mewrite"), [cmds] { cmds->guarded([&] { cmds->errorRow(); }); });
+    window.setCommand(QStringLiteral("Mbackup"), [cmds] { cmds->guarded([&] { cmds->backup(false); }); });
+    window.setCommand(QStringLiteral("Mmove"), [cmds] { cmds->guarded([&] { cmds->backup(true); }); });
+    window.setCommand(QStringLiteral("MMfileSize"), [cmds] { cmds->guarded([&] { cmds->resize(); }); });
+    window.setCommand(QStringLiteral("Muser"), [cmds] { cmds->guarded([&] { cmds->userFolders(); }); });
 }
 
 }  // namespace varenta
