@@ -165,12 +165,13 @@ RawSaveOutcome saveRawTable(const RawSaveRequest& rq, const Progress* progress)
     if (static_cast<std::size_t>(got) < bytes)
         return end(Status::Refused, "測定のセクターがファイルに揃っていません。保存しませんでした。");
     const auto stored = readValidHeader(data.data());
-    if (!stored || stored->measurementNumber != h.measurementNumber || stored->totalSamples != h.totalSamples ||
-        stored->channelCount != h.channelCount)
+    if (!stored || stored->measurementNumber != h.measurementNumber || stored->channels != h.channels)
         return end(Status::Refused, "表示中の測定がファイルの内容と合いません。保存しませんでした。");
 
+    // The layout as the table was made (a set sample interval may differ
+    // from the header's code).
     std::vector<std::int16_t> words;
-    unpackSamples(*stored, data.data(), data.size(), words);
+    unpackSamples(h, data.data(), data.size(), words);
     const std::vector<std::int16_t> before = words;
     std::string message;
     if (rawTableToCounts(rq, words, &message) != Status::Ok)
