@@ -108,13 +108,6 @@ TEST_F(FileCommandWindow, TimeEditorRefusesNonContinuousDataAndWritesTheNamedFil
     const std::string made = bytesOf(pf.path("NR012-260506-1005-0520m.h10"));
     EXPECT_EQ(made.size() % 512, 0u);
     EXPECT_GT(made.size(), 0u);
-
-    // A cancel at the duration question: nothing made, aborted.
-    sh->prompter.shown.clear();
-    sh->prompter.replies = {"26/05/06 10:00", "26/05/06 10:06", "can"};
-    sh->w().runCommand(QStringLiteral("MTimeEditor"));
-    EXPECT_EQ(sh->panel(panel::kStatus), edittext::kEditAborted);
-    EXPECT_FALSE(std::filesystem::exists(pf.path("NR012-260506-1006-0520m.h10")));
 }
 
 TEST_F(FileCommandWindow, ResultsEditsAreSavedErrorRowWrittenAndSaveAsInAnotherCaseCopiesNothing)
