@@ -193,6 +193,7 @@ void FileCommands::timeEditor()
         rq.checkCaption = check;
         return w_.prompter().input(rq);
     };
+    std::string lastAnswer;  // the last date as entered
     auto askDate = [&](const char* caption, const char* message, const std::string& preset, int style = 0,
                        const char* check = "", std::string* checked = nullptr) -> std::optional<ShortDate> {
         const InputResult r = ask(caption, message, preset, style, check);
@@ -200,6 +201,7 @@ void FileCommands::timeEditor()
             return std::nullopt;
         if (checked)
             *checked = r.check;
+        lastAnswer = r.answer;
         const auto date = parseShortDate(r.answer);
         if (!date)
             warn(edittext::kNotADate + r.answer);
@@ -213,6 +215,7 @@ void FileCommands::timeEditor()
                                InputRequest::ShowCheck, edittext::kEndCheck, &endTicked);
     if (!start)
         return aborted();
+    const std::string enteredStart = lastAnswer;  // the new start as entered, for the confirmation
     std::optional<ShortDate> end;
     if (endTicked == "1") {
         end = askDate(edittext::kEndCaption, edittext::kEndMessage, shortDateText(*start));
@@ -241,7 +244,7 @@ void FileCommands::timeEditor()
     InputRequest confirm;
     confirm.caption = edittext::kConfirmCaption;
     confirm.message = "測定時間=" + formatMask(duration, "#0") + "(分)," + "測定間隔=" + formatMask(interval, "##0") +
-                      "(分)," + "測定開始時刻=" + shortDateText(*start) + "で、マスターファイル=\"" +
+                      "(分)," + "測定開始時刻=" + enteredStart + "で、マスターファイル=\"" +
                       fs::path(req.targetPath).filename().string() + "\"を作成します。";
     confirm.style = 0;
     if (w_.prompter().input(confirm).cancelled())
