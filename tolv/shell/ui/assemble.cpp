@@ -1,5 +1,6 @@
 #include "tolv/shell/ui/assemble.h"
 
+#include "tolv/shell/ui/fileattach.h"
 #include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
 #include "tolv/spectra/ui/powerspectrumview.h"
@@ -18,6 +19,8 @@ void assembleProcessingProgram(MDIForm1& window)
     attachResultsRecordStep(window);
     // The processing-conditions dialog (Mcset, MPcset, Bcset).
     attachConditionsDialog(window);
+    // Date and time editors, table saves and the whole-file commands.
+    attachFileCommands(window);
 }
 
 }  // namespace varenta
