@@ -3,6 +3,7 @@
 #include "common/progfolder.h"
 #include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
+#include "tolv/spectra/ui/directionalviews.h"
 #include "tolv/spectra/ui/powerspectrumview.h"
 #include "tolv/spectra/ui/resultsrecordstep.h"
 
@@ -28,6 +29,10 @@ int main(int argc, char** argv)
     varenta::SpectralPart spectra = varenta::makeSpectralPart(window);
     window.hooks().conditionSamples = std::move(spectra.conditionSamples);
     window.addView(std::move(spectra.view));
+    // The directional spectrum: 3-D graph and contour graph.
+    varenta::DirectionalPart directional = varenta::makeDirectionalPart(window);
+    window.addView(std::move(directional.view3d));
+    window.addView(std::move(directional.contour));
     // The results record of every processed measurement.
     varenta::attachResultsRecordStep(window);
     // The processing-conditions dialog (Mcset, MPcset, Bcset).
