@@ -7,6 +7,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <deque>
+#include <unordered_map>
 
 namespace varenta {
 
@@ -312,55 +314,62 @@ std::vector<std::vector<std::array<double, 2>>> JoinSegments(const std::vector<S
 {
     std::vector<std::vector<std::array<double, 2>>> lines;
     const double tol2 = tolerance * tolerance;
-    const auto near = [tol2](double x1, double y1, double x2, double y2) {
-        const double dx = x1 - x2, dy = y1 - y2;
-        return dx * dx + dy * dy < tol2;
-    };
+    const double cell = tolerance > 0 ? tolerance : 1e-12;
+    // The ends of every segment by cell of a grid as fine as the tolerance:
+    // a near end lies in the same cell or one of its eight neighbours.
+    const auto key = [cell](long long cx, long long cy) { return (cx * 73856093LL) ^ (cy * 19349663LL); };
+    const auto cellOf = [cell](double v) { return static_cast<long long>(std::floor(v / cell)); };
+    std::unordered_multimap<long long, std::size_t> ends;  // value: 2 * segment + (0 start, 1 end)
+    ends.reserve(segs.size() * 2);
+    for (std::size_t s = 0; s < segs.size(); ++s) {
+        ends.emplace(key(cellOf(segs[s].x1), cellOf(segs[s].y1)), 2 * s);
+        ends.emplace(key(cellOf(segs[s].x2), cellOf(segs[s].y2)), 2 * s + 1);
+    }
     std::vector<char> used(segs.size(), 0);
-    // Ends of unused segments by cell of the tolerance grid would be the
-    // next step for very large sets; the lines of one level are few.
+    // An unused segment with an end near (x, y): its index and which end.
+    const auto findNear = [&](double x, double y, std::size_t& seg, bool& atStart) {
+        const long long cx = cellOf(x), cy = cellOf(y);
+        for (long long dx = -1; dx <= 1; ++dx)
+            for (long long dy = -1; dy <= 1; ++dy) {
+                auto [it, last] = ends.equal_range(key(cx + dx, cy + dy));
+                for (; it != last; ++it) {
+                    const std::size_t s = it->second / 2;
+                    if (used[s])
+                        continue;
+                    const bool start = it->second % 2 == 0;
+                    const double ex = start ? segs[s].x1 : segs[s].x2, ey = start ? segs[s].y1 : segs[s].y2;
+                    if ((ex - x) * (ex - x) + (ey - y) * (ey - y) < tol2) {
+                        seg = s;
+                        atStart = start;
+                        return true;
+                    }
+                }
+            }
+        return false;
+    };
     for (std::size_t s = 0; s < segs.size() && lines.size() < maxLines; ++s) {
         if (used[s])
             continue;
         used[s] = 1;
-        std::vector<std::array<double, 2>> line{{segs[s].x1, segs[s].y1}, {segs[s].x2, segs[s].y2}};
-        // Forwards from the tail, then backwards from the head.
-        for (bool grown = true; grown;) {
-            grown = false;
-            const auto tail = line.back();
-            for (std::size_t t = 0; t < segs.size(); ++t) {
-                if (used[t])
-                    continue;
-                if (near(segs[t].x1, segs[t].y1, tail[0], tail[1]))
-                    line.push_back({segs[t].x2, segs[t].y2});
-                else if (near(segs[t].x2, segs[t].y2, tail[0], tail[1]))
-                    line.push_back({segs[t].x1, segs[t].y1});
-                else
-                    continue;
-                used[t] = 1;
-                grown = true;
-                break;
-            }
+        std::deque<std::array<double, 2>> line{{segs[s].x1, segs[s].y1}, {segs[s].x2, segs[s].y2}};
+        std::size_t t = 0;
+        bool atStart = false;
+        // Forwards from the tail, then backwards from the head (a closed
+        // line has come back to its head already).
+        while (findNear(line.back()[0], line.back()[1], t, atStart)) {
+            used[t] = 1;
+            line.push_back(atStart ? std::array<double, 2>{segs[t].x2, segs[t].y2}
+                                   : std::array<double, 2>{segs[t].x1, segs[t].y1});
         }
-        const bool closed = line.size() > 2 && near(line.front()[0], line.front()[1], line.back()[0], line.back()[1]);
-        for (bool grown = !closed; grown;) {
-            grown = false;
-            const auto head = line.front();
-            for (std::size_t t = 0; t < segs.size(); ++t) {
-                if (used[t])
-                    continue;
-                if (near(segs[t].x2, segs[t].y2, head[0], head[1]))
-                    line.insert(line.begin(), {segs[t].x1, segs[t].y1});
-                else if (near(segs[t].x1, segs[t].y1, head[0], head[1]))
-                    line.insert(line.begin(), {segs[t].x2, segs[t].y2});
-                else
-                    continue;
-                used[t] = 1;
-                grown = true;
-                break;
-            }
+        const auto& h = line.front();
+        const auto& b = line.back();
+        const bool closed = line.size() > 2 && (h[0] - b[0]) * (h[0] - b[0]) + (h[1] - b[1]) * (h[1] - b[1]) < tol2;
+        while (!closed && findNear(line.front()[0], line.front()[1], t, atStart)) {
+            used[t] = 1;
+            line.push_front(atStart ? std::array<double, 2>{segs[t].x2, segs[t].y2}
+                                    : std::array<double, 2>{segs[t].x1, segs[t].y1});
         }
-        lines.push_back(std::move(line));
+        lines.emplace_back(line.begin(), line.end());
     }
     return lines;
 }

@@ -199,4 +199,49 @@ TEST_F(DirectionalViews, BayesExeAndTheDatedCopy)
     EXPECT_EQ(copy, original);
 }
 
+// End to end with the estimators built with the project: generated seas
+// read back at their direction, with the coordinate transformation of
+// currents off and on.
+TEST(DirectionalEndToEnd, GeneratedSeasReadAtTheirDirection)
+{
+    const std::string bin = std::getenv("VARENTA_BINARY_DIR") ? std::getenv("VARENTA_BINARY_DIR") : VARENTA_BINARY_DIR;
+    for (const char* name : {"emep2", "bayes2"}) {
+        SCOPED_TRACE(name);
+        ProgramFolder pf;
+        if (!fs::exists(bin + "/" + name) || !fs::exists(pf.path(std::string(name) + ".org")))
+            GTEST_SKIP() << "the estimator " << name << " or its template is not built";
+        fs::create_symlink(bin + "/" + name, pf.path(name));
+        for (double direction : {30.0, 200.0, 315.0})
+            for (double s : {10.0, 75.0})
+                for (const char* transform : {"2000", "2001"}) {  // switch 0x01: the transformation
+                    SCOPED_TRACE(std::to_string(direction) + " s=" + std::to_string(s) + " transform " + transform);
+                    synth::GeneratorOptions o;
+                    o.sea.hm0 = 1.5;
+                    o.sea.tp = 9;
+                    o.sea.meanDirection = direction;
+                    o.sea.spreadingS = s;
+                    o.sea.depth = 12;
+                    o.plan.bursts = 1;
+                    o.plan.intervalCode = 1;
+                    o.plan.durationMinutes = 20;
+                    o.factors = synth::ChannelFactors::fromTable(pf.channelTable());
+                    ASSERT_EQ(synth::writeMasterPair(pf.dir.string(), "NR012", o), Status::Ok);
+                    pf.setIni({{98, 0, pf.master()}, {89, 0, "10000"}, {85, 5, "4"}, {85, 4, transform},
+                               {69, 6, "300"}, {99, 6, "0"}});
+                    fs::remove(pf.path("nr40r.txt"));
+                    DirectionalShell sh(pf, std::string(name) == "bayes2" ? "2000" : "");
+                    sh.w().startUp();
+                    settle();
+                    std::vector<std::string> lines, out;
+                    ASSERT_EQ(readTextLines(pf.path("nr40r.txt"), lines), Status::Ok);
+                    ASSERT_EQ(readTextLines(pf.path("nr40g.txt"), out), Status::Ok);
+                    ASSERT_GE(lines.size(), 3u);
+                    const double nd = textToReal(out[0].substr(45, 5));
+                    const auto off = [direction](double a) { return std::abs(std::remainder(a - direction, 360.0)); };
+                    EXPECT_LE(off(textToReal(lines[0])), 3.0);
+                    EXPECT_LE(off(textToReal(lines[2].substr(0, 6))), 360.0 / nd + 0.5);
+                }
+    }
+}
+
 }  // namespace
