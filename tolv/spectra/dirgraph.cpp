@@ -187,10 +187,19 @@ Graph3D build3DGraph(const DirectionalSpectrum& s, const DirectionalGraphInput& 
 {
     Graph3D g;
     const int W = in.width, H = in.height;
-    const int B = static_cast<int>(0.34 * std::min(W, H));
+    // The cube spans 1.5708 B above and below the origin; where the
+    // stated size and origin (B = Int(0.34 L), Y0 = Int(0.62 H)) would put
+    // its back corner or its front edge outside the picture, the cube is
+    // made smaller and its origin moved so that it fits between the title
+    // line and the direction labels.
+    const double top = 1.5 * in.textHeight, bottom = 2 * in.textHeight;
+    const double half = std::sin(kPsi) + std::cos(kPsi) * (std::cos(kPhi) - std::sin(kPhi));  // 1.5708
+    int B = static_cast<int>(0.34 * std::min(W, H));
+    B = std::max(0, std::min(B, static_cast<int>((H - top - bottom) / (2 * half))));
     g.b = B;
     g.x0 = static_cast<int>(0.52 * W);
-    g.y0 = static_cast<int>(0.62 * H);
+    g.y0 = std::clamp(static_cast<int>(0.62 * H), static_cast<int>(std::ceil(bottom + half * B)),
+                      std::max(static_cast<int>(std::ceil(bottom + half * B)), static_cast<int>(H - top - half * B)));
     const auto P = [&](double x, double y, double z) { return Project3D(x, y, z, g.x0, g.y0); };
     const double b = B;
 

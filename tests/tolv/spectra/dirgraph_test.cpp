@@ -83,7 +83,19 @@ TEST(Directional3D, ProjectionBarAndHiddenPoints)
     // A wall along the front direction edge over a low floor.
     const auto s = grid(20, 36, [](int i, int j) { return j == 36 ? 5.0 : 0.1 * i; });
     const Graph3D g = build3DGraph(s, in);
-    EXPECT_EQ(g.b, 255);
+    // A wide picture: the cube shrinks to fit between title and labels.
+    EXPECT_LT(g.b, 255);
+    for (const PicLine& l : g.frame)
+        for (const PicPoint& p : {l.a, l.b}) {
+            EXPECT_GE(p.y, 2 * in.textHeight - 1);
+            EXPECT_LE(p.y, in.height - 1.5 * in.textHeight + 1);
+        }
+    // A tall one keeps B = Int(0.34 L) and Y0 = Int(0.62 H).
+    DirectionalGraphInput tall = in;
+    tall.width = 600, tall.height = 1000;
+    const Graph3D t = build3DGraph(s, tall);
+    EXPECT_EQ(t.b, 204);
+    EXPECT_EQ(t.y0, 620);
     ASSERT_EQ(g.bands.size(), 256u);
     EXPECT_EQ(g.bands.front().colourIndex, 0);
     EXPECT_EQ(g.bands.back().colourIndex, 254);
