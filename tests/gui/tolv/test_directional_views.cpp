@@ -177,8 +177,9 @@ TEST_F(DirectionalViews, MisbehavingEstimatorsLeaveCannotComputeAndNoSummary)
             EXPECT_FALSE(sh.view(viewkind::kDirectional3d)->drewSpectrum());
             EXPECT_TRUE(fs::exists(pf.path("NR26g.bmp")));
         }
-        if (c.body.rfind("exec sleep", 0) == 0)
+        if (c.body.rfind("exec sleep", 0) == 0) {
             EXPECT_GT(ticks, 10);  // the window served its events during the wait
+        }
     }
 }
 
