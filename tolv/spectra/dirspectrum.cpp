@@ -6,6 +6,7 @@
 #include "common/textfile.h"
 #include "tolv/spectra/spectrumgraph.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -67,8 +68,10 @@ Status parseDirectionalSpectrum(const std::vector<std::string>& lines, Direction
         return Status::DataFormat;
     out.nf = nf;
     out.nd = nd;
-    out.frequency.reserve(static_cast<std::size_t>(nf));
-    out.density.reserve(static_cast<std::size_t>(nf) * static_cast<std::size_t>(nd));
+    // Room for what the lines can hold, not for what the header claims.
+    out.frequency.reserve(std::min<std::size_t>(static_cast<std::size_t>(nf), lines.size()));
+    out.density.reserve(std::min<std::size_t>(static_cast<std::size_t>(nf) * static_cast<std::size_t>(nd),
+                                              lines.size() * kPerLine));
     std::size_t row = 1;
     for (int i = 1; i <= nf; ++i) {
         if (row >= lines.size() || hasNaN(lines[row]))
