@@ -8,6 +8,7 @@
 #include "tolv/spectra/ui/directionalviews.h"
 
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QTimer>
 
 #include <filesystem>
@@ -126,6 +127,22 @@ TEST_F(DirectionalViews, CommandEstimatesOnceAndWritesSummaryAndImages)
     EXPECT_TRUE(sh.view(viewkind::kDirectionalContour)->drewSpectrum());
     for (const char* f : {"NR26g.bmp", "NR26g.jpg", "NR27g.bmp", "NR27g.jpg"})
         EXPECT_TRUE(fs::exists(pf.path(f))) << f;
+
+    // A printer page: drawn with the printer styles, no image files.
+    fs::remove(pf.path("NR27g.bmp"));
+    QImage page(800, 600, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    EXPECT_TRUE(sh.view(viewkind::kDirectionalContour)->print(sh.w(), painter, QRectF(0, 0, 800, 600)));
+    painter.end();
+    EXPECT_FALSE(fs::exists(pf.path("NR27g.bmp")));
+    int coloured = 0;  // contour pixels: the frame and the text are grey or black
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            coloured += c.red() != c.green() || c.green() != c.blue();
+        }
+    EXPECT_GT(coloured, 100);
 }
 
 TEST_F(DirectionalViews, MisbehavingEstimatorsLeaveCannotComputeAndNoSummary)
