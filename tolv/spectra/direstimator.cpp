@@ -4,6 +4,7 @@
 #include "common/numeric.h"
 #include "common/sector.h"
 #include "common/textfile.h"
+#include "tolv/spectra/conditioning.h"
 
 #include <algorithm>
 #include <cmath>
@@ -241,14 +242,20 @@ double rotationRadians(double setting, int meanBearing)
     return t * 6.283185 / 360;
 }
 
-void rotatePair(std::int16_t& x, std::int16_t& y, double t, bool conditionBit7)
+void rotatePair(std::int16_t& x, std::int16_t& y, double t, std::uint8_t measureCondition)
 {
     if (x == kMissingSample || y == kMissingSample)
         return;
     const double c = std::cos(t), s = std::sin(t);
     const double xv = x, yv = y;
     double xr, yr;
-    if (conditionBit7) {
+    if (!(measureCondition & kConditionCurrentSigns)) {
+        // Counts that keep the sensor's own signs (the calibration negates
+        // nothing for them): the plain turn of the instrument axes to east
+        // and north.  The sign pattern below would reverse every direction.
+        xr = xv * c + yv * s;
+        yr = -xv * s + yv * c;
+    } else if (measureCondition & kConditionKeepXSign) {
         xr = xv * c - yv * s;
         yr = -xv * s - yv * c;
     } else {
@@ -289,7 +296,6 @@ Status writeRotatedMeasurement(const EstimatorInput& in, double rotationSetting,
             for (std::size_t w = s == 0 ? 128 : 4; w < 256 && words.size() < wanted; ++w)
                 words.push_back(s * kSector + 2 * w);
         const double t = rotationRadians(rotationSetting, meanBearing);
-        const bool bit7 = (measureCondition & 0x80) != 0;
         auto* p = reinterpret_cast<std::uint8_t*>(bytes.data());
         const auto get = [p](std::size_t o) { return static_cast<std::int16_t>(p[o] | (p[o + 1] << 8)); };
         const auto put = [p](std::size_t o, std::int16_t v) {
@@ -300,7 +306,7 @@ Status writeRotatedMeasurement(const EstimatorInput& in, double rotationSetting,
             const std::size_t ox = words[row * static_cast<std::size_t>(c) + static_cast<std::size_t>(xc)];
             const std::size_t oy = words[row * static_cast<std::size_t>(c) + static_cast<std::size_t>(xc) + 1];
             std::int16_t x = get(ox), y = get(oy);
-            rotatePair(x, y, t, bit7);
+            rotatePair(x, y, t, measureCondition);
             put(ox, x);
             put(oy, y);
         }

@@ -98,9 +98,12 @@ std::string estimatorProgram(const EstimatorInput& in);
 // The rotation of DirSpec.tmp in radians: item 79 value 1, else the
 // header's average bearing, else 0.
 double rotationRadians(double setting, int meanBearing);
-// The rotated pair of one sample row; a pair with a missing member stays
-// as it was.  Results saturate at +-32767.
-void rotatePair(std::int16_t& x, std::int16_t& y, double t, bool conditionBit7);
+// The rotated pair of one sample row: current X and Y turned into east and
+// north by the angle t.  Recorded with reversed signs (bit 5 of the
+// measurement-condition byte) the pair goes through the logger's sign
+// pattern (bit 7: X keeps its sign); otherwise it is a plain turn.  A pair
+// with a missing member stays as it was; results saturate at +-32767.
+void rotatePair(std::int16_t& x, std::int16_t& y, double t, std::uint8_t measureCondition);
 
 // Writes "DirSpec.tmp": the measurement's sectors with the current pair of
 // every sample row rotated and each sector's check byte made again.  The

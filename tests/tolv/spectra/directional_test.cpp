@@ -144,22 +144,24 @@ TEST(DirectionalRotation, AngleAndSigns)
     struct Case {
         std::int16_t x, y;
         double t;
-        bool bit7;
+        std::uint8_t condition;
         std::int16_t ex, ey;
     };
     const double quarter = 90 * 6.283185 / 360;
     const Case cases[] = {
-        {100, 50, 0, false, -100, -50},           // no rotation, the sign pattern still applies
-        {100, 50, 0, true, 100, -50},
-        {100, 0, quarter, true, 100 * 0, -100},   // x' = x cos t, y' = -x sin t
-        {-32768, 50, quarter, false, -32768, 50},  // a missing member keeps the pair
-        {30000, 30000, 45 * 6.283185 / 360, true, 0, -32767},  // saturates
+        {100, 50, 0, 0x20, -100, -50},             // no rotation, the sign pattern still applies
+        {100, 50, 0, 0xA0, 100, -50},
+        {100, 0, quarter, 0xA0, 0, -100},           // x' = x cos t, y' = -x sin t
+        {100, 50, 0, 0x00, 100, 50},                // own signs: a plain turn
+        {100, 0, quarter, 0x80, 0, -100},           // X along east turned a quarter: south
+        {-32768, 50, quarter, 0x20, -32768, 50},    // a missing member keeps the pair
+        {30000, 30000, 45 * 6.283185 / 360, 0xA0, 0, -32767},  // saturates
     };
     for (const Case& c : cases) {
         std::int16_t x = c.x, y = c.y;
-        rotatePair(x, y, c.t, c.bit7);
-        EXPECT_EQ(x, c.ex) << c.x << "," << c.y;
-        EXPECT_EQ(y, c.ey) << c.x << "," << c.y;
+        rotatePair(x, y, c.t, c.condition);
+        EXPECT_EQ(x, c.ex) << c.x << "," << c.y << " condition " << int(c.condition);
+        EXPECT_EQ(y, c.ey) << c.x << "," << c.y << " condition " << int(c.condition);
     }
 }
 
@@ -179,7 +181,7 @@ TEST(DirectionalRotation, DirSpecKeepsValidSectorsAndOtherChannels)
     in.samples = b.samplesPerChannel;
     in.sectors = static_cast<int>(fs::file_size(in.masterPath) / 512 / 3);
     in.startOffset = static_cast<std::uint64_t>(in.sectors) * 512;
-    ASSERT_EQ(writeRotatedMeasurement(in, 90, 0, 0x80), Status::Ok);
+    ASSERT_EQ(writeRotatedMeasurement(in, 90, 0, 0xA0), Status::Ok);
     std::string bytes;
     ASSERT_EQ(readFileBytes((dir / "DirSpec.tmp").string(), bytes), Status::Ok);
     ASSERT_EQ(bytes.size(), static_cast<std::size_t>(in.sectors) * 512);
@@ -196,7 +198,7 @@ TEST(DirectionalRotation, DirSpecKeepsValidSectorsAndOtherChannels)
         EXPECT_NEAR(word(3 * r + 2), -b.counts[1][r], 1);
     }
     in.startOffset = 3 * static_cast<std::uint64_t>(in.sectors) * 512;  // beyond the file
-    EXPECT_EQ(writeRotatedMeasurement(in, 90, 0, 0x80), Status::NotFound);
+    EXPECT_EQ(writeRotatedMeasurement(in, 90, 0, 0xA0), Status::NotFound);
     EXPECT_EQ(fs::file_size(dir / "DirSpec.tmp"), bytes.size());
     fs::remove_all(dir);
 }
