@@ -81,7 +81,9 @@ constexpr std::uint32_t kAnyTimed = kTablePrint | kGraphPrint | kProcessing | kD
 namespace switch2 {
 constexpr std::uint32_t kDirectional = 0x04;   // directional spectra computed and drawn
 constexpr std::uint32_t kUltrasonic = 0x08;    // ultrasonic level used by the directional spectrum
-constexpr std::uint32_t kClearedOnLoad = 0x04 | 0x08 | 0x10 | 0x20;
+// Only the run switches are cleared when the settings are loaded; the
+// directional spectrum and level switches of the dialog are kept.
+constexpr std::uint32_t kClearedOnLoad = 0x10 | 0x20;
 constexpr std::uint32_t kTimeColumn = 0x100;   // raw table starts each line with the sample time
 constexpr std::uint32_t kRawWebCopy = 0x200;   // raw table web copy
 }  // namespace switch2

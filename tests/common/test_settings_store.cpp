@@ -83,7 +83,8 @@ TEST_F(InitStoreTest, LoadCreatesTheFileAndAppliesTheWords)
     EXPECT_EQ(state.stateWord, (0x3F5Du & ~0xE01Fu) | 0x20u);
     EXPECT_EQ(state.runWord, 0x2003u);
     EXPECT_EQ(state.autoWord, 0x48u);  // 0x40 added with flag 0x02 alone
-    EXPECT_EQ(state.switchWord2, 0xC3u);
+    // Only 0x10 and 0x20 are cleared: the directional and level switches stay.
+    EXPECT_EQ(state.switchWord2, 0xCFu);
     EXPECT_EQ(s.selection().item, 165);
     EXPECT_EQ(s.selection().statusPosition, 10);
     EXPECT_EQ(s.resultItems().count(), 110);

@@ -3,6 +3,7 @@
 #include "tolv/shell/ui/fileattach.h"
 #include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
+#include "tolv/spectra/ui/directionalviews.h"
 #include "tolv/spectra/ui/powerspectrumview.h"
 #include "tolv/spectra/ui/resultsrecordstep.h"
 
@@ -15,6 +16,10 @@ void assembleProcessingProgram(MDIForm1& window)
     SpectralPart spectra = makeSpectralPart(window);
     window.hooks().conditionSamples = std::move(spectra.conditionSamples);
     window.addView(std::move(spectra.view));
+    // The directional spectrum: 3-D graph and contour graph.
+    DirectionalPart directional = makeDirectionalPart(window);
+    window.addView(std::move(directional.view3d));
+    window.addView(std::move(directional.contour));
     // The results record of every processed measurement.
     attachResultsRecordStep(window);
     // The processing-conditions dialog (Mcset, MPcset, Bcset).

@@ -1,0 +1,23 @@
+#pragma once
+// The process seam over QProcess.
+#include "common/process.h"
+
+#include <memory>
+
+class QProcess;
+
+namespace varenta {
+
+class QtProcessRunner final : public ProcessRunner {
+public:
+    QtProcessRunner();
+    ~QtProcessRunner() override;
+    bool start(const ProcessRequest& request) override;
+    bool waitFinished(int ms, const Progress& progress) override;
+    void terminate() override;
+
+private:
+    std::unique_ptr<QProcess> process_;
+};
+
+}  // namespace varenta
