@@ -1,4 +1,5 @@
 // Brenlo24: the communication program of the logger.
+#include "brenlo24/config/ui/install.h"
 #include "brenlo24/link/ui/form1.h"
 #include "common/progfolder.h"
 #include "common/ui/qtutil.h"
@@ -17,5 +18,6 @@ int main(int argc, char** argv)
     QStringList args = app.arguments();
     args.removeFirst();
     varenta::Form1 window(args.join(QLatin1Char(' ')).toStdString());
+    varenta::installDeviceConfig(window);
     return app.exec();
 }

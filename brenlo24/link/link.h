@@ -92,6 +92,8 @@ public:
     DeviceLink& operator=(const DeviceLink&) = delete;
 
     void setHandler(PacketHandler* h) { handler_ = h; }
+    // The line under the link (the modem console writes its text to it).
+    SerialLine& line() { return line_; }
     // What the window puts into command packets, asked for at each send.
     void setParameters(std::function<CommandParameters()> f) { parameters_ = std::move(f); }
     // The files "Echo.tbl" and "Brenlo.tbl" are written here (program folder).

@@ -1,0 +1,50 @@
+#include "brenlo24/config/ui/install.h"
+
+#include "brenlo24/config/ui/form2.h"
+#include "brenlo24/config/ui/modemconsole.h"
+#include "brenlo24/link/ui/form1.h"
+
+#include <QAction>
+
+namespace varenta {
+
+Form2* deviceDialogOf(Form1& main)
+{
+    for (Form2* d : main.findChildren<Form2*>(QStringLiteral("Form2"), Qt::FindDirectChildrenOnly))
+        if (d->isVisible())
+            return d;
+    return nullptr;
+}
+
+ModemConsoleWindow* modemConsoleOf(Form1& main)
+{
+    return main.findChild<ModemConsoleWindow*>(QStringLiteral("Form7"), Qt::FindDirectChildrenOnly);
+}
+
+void installDeviceConfig(Form1& main)
+{
+    main.setDeviceDialogOpener([&main] {
+        if (Form2* open = deviceDialogOf(main)) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+        // A closed dialog from before is dropped; each opening starts
+        // from the device-information record.
+        for (Form2* old : main.findChildren<Form2*>(QStringLiteral("Form2"), Qt::FindDirectChildrenOnly))
+            old->deleteLater();
+        auto* d = new Form2(main);
+        d->openAndRead();
+    });
+    if (auto* um05 = main.findChild<QAction*>(QStringLiteral("Pum05"))) {
+        um05->setEnabled(true);
+        QObject::connect(um05, &QAction::triggered, &main, [&main] {
+            ModemConsoleWindow* c = modemConsoleOf(main);
+            if (!c)
+                c = new ModemConsoleWindow(main);
+            c->open();
+        });
+    }
+}
+
+}  // namespace varenta
