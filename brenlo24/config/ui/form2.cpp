@@ -214,7 +214,8 @@ QWidget* Form2::buildCoefficientPage()
         g->addWidget(edit(f, a.constData(), tipA), r, col + 1);
         g->addWidget(edit(f, b.constData(), tipB), r, col + 2);
     }
-    lay->addWidget(f);
+    g->setRowStretch(9, 1);
+    lay->addWidget(f, 1);
     QCheckBox* high = check(page, "Check4_3", QStringLiteral("CH32"), QStringLiteral("ＣＨ１７～ＣＨ３２の値を設定する"));
     connect(high, &QCheckBox::toggled, this, &Form2::onChannelRangeToggled);
     lay->addWidget(high);

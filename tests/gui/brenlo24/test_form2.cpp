@@ -12,6 +12,7 @@
 #include "fixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -101,6 +102,9 @@ TEST_F(DeviceDialog, TemporaryChangeLandsInRamAndIsShownFromTheAnswer)
     setText(d, "Text4_1", "0.45");
     setText(d, "Text4_4", "-5");
     EXPECT_EQ(child<QTabWidget>(d, "SSTab1")->currentIndex(), 1);  // editing brought its page on top
+    child<QCheckBox>(d, "Check4_7")->setChecked(true);
+    child<QCheckBox>(d, "Check4_8")->setChecked(true);
+    EXPECT_FALSE(child<QCheckBox>(d, "Check4_7")->isChecked());  // the two filters exclude each other
     screenshot(d, "form2_tab1.png");
     child<QPushButton>(d, "Command1_0")->click();
     ASSERT_FALSE(prompter.asked.empty());
@@ -145,6 +149,18 @@ TEST_F(DeviceDialog, StoredChangeLandsInNonVolatileMemoryAndOnlyAfterARead)
     EXPECT_EQ(prompter.boxes.back().text, "[オリジナル]を実行してから変更できます");
     waitFor([] { return false; }, 300);
     EXPECT_EQ(commands(), before);
+
+    // The CH17-CH32 switch also wants a device-information answer first.
+    QCheckBox* high = child<QCheckBox>(d, "Check4_3");
+    high->setChecked(true);
+    EXPECT_EQ(prompter.boxes.back().title, "係数情報表示不可の注意");
+    EXPECT_EQ(prompter.boxes.back().text, "［オリジナル］をクリックして表示させます");
+    EXPECT_FALSE(high->isChecked());
+    child<QPushButton>(d, "Command1_1")->click();
+    const std::size_t shown = prompter.boxes.size();
+    high->setChecked(true);
+    EXPECT_TRUE(high->isChecked());
+    EXPECT_EQ(prompter.boxes.size(), shown);
 }
 
 TEST_F(DeviceDialog, RefusedChangesSendNothing)
