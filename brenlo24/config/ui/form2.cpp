@@ -40,6 +40,9 @@ Form2::Form2(Form1& main) : QDialog(&main), main_(main)
     setWindowTitle(QString::fromUtf8(devtext::kDialogTitle));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(false);
+    // A closed dialog is gone, so that restoring the main window never
+    // brings it back; each opening starts from the device-information record.
+    setAttribute(Qt::WA_DeleteOnClose);
     build();
     applyOptionFlags();
     display(shownImage());

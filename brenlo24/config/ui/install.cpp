@@ -29,10 +29,6 @@ void installDeviceConfig(Form1& main)
             open->activateWindow();
             return;
         }
-        // A closed dialog from before is dropped; each opening starts
-        // from the device-information record.
-        for (Form2* old : main.findChildren<Form2*>(QStringLiteral("Form2"), Qt::FindDirectChildrenOnly))
-            old->deleteLater();
         auto* d = new Form2(main);
         d->openAndRead();
     });

@@ -208,6 +208,8 @@ TEST_F(DeviceDialog, TableUploadsCarryTheirHeads)
     EXPECT_EQ(uploads[0][2], 2);
     EXPECT_EQ(std::string(uploads[0].begin() + 4, uploads[0].begin() + 17), "NR612 index\r\n");
     d->close();
+    // A closed dialog is gone: restoring the main window cannot bring it back.
+    ASSERT_TRUE(waitFor([&] { return w->findChildren<Form2*>().empty(); }, 2000));
 
     // The item table: a decimal-format file is refused, a dump goes out.
     w->settings().optionFlags = optflag::kUploadItemTable;
