@@ -33,6 +33,7 @@ protected:
         linkHost.link = link.get();
         console = std::make_unique<ModemConsole>(*link, *line, *this);
     }
+    void TearDown() override { setAppClock(nullptr); }
     void showStatus(const std::string& t) override { statuses.push_back(t); }
     void appendText(const std::string& t) override { text += t; }
     void clearText() override { text.clear(); }
@@ -125,6 +126,22 @@ TEST_F(ModemConsoleTest, SecondPressCancelsTheWaitAndARefusalStaysIdle)
     EXPECT_EQ(console->phase(), ModemConsole::Phase::Idle);
     EXPECT_FALSE(console->modemMode());
     EXPECT_EQ(statuses.back(), "UM05モニタ接続不可！");
+}
+
+TEST_F(ModemConsoleTest, NoAnswerWithinSixtySecondsTimesOut)
+{
+    ManualClock clock(DateTime{2026, 12, 8, 10, 0, 0, 0});
+    setAppClock(&clock);
+    for (int i = 0; i < 61; ++i)
+        steps.push_back([&clock] { clock.advanceMs(1000); });
+    console->okPressed("AT");
+    ASSERT_GE(statuses.size(), 2u);
+    EXPECT_EQ(statuses[statuses.size() - 2], "UM05モニタ接続中！1");
+    EXPECT_EQ(statuses.back(), "UM05モニタ接続タイムアウト！");
+    EXPECT_EQ(steps.size(), 1u);  // sixty seconds of the PC clock, not more
+    EXPECT_EQ(console->phase(), ModemConsole::Phase::Idle);
+    EXPECT_TRUE(buttons);
+    EXPECT_FALSE(link->flags() & (linkflag::kBusy | linkflag::kModemMode));
 }
 
 TEST(ModemText, ListConversionAndWaits)

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -132,6 +133,12 @@ TEST_F(DeviceDialog, StoredChangeLandsInNonVolatileMemoryAndOnlyAfterARead)
     Form2* d = open();
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(w->link().lastCommandCode(), 0x10);
+    // The dialog hides and shows with the main window.
+    w->showMinimized();
+    EXPECT_TRUE(waitFor([&] { return !d->isVisible(); }, 1000));
+    w->showNormal();
+    EXPECT_TRUE(waitFor([&] { return d->isVisible(); }, 1000));
+
     setText(d, "Text2_1", "120");
     EXPECT_EQ(child<QTabWidget>(d, "SSTab1")->currentIndex(), 0);
     child<QPushButton>(d, "Command1_0")->click();
@@ -178,7 +185,12 @@ TEST_F(DeviceDialog, RefusedChangesSendNothing)
 
     // In temporary change mode the state does not matter, but an entry too
     // large for its byte is refused before anything is sent.
-    d->toggleChangeMode();
+    QWidget* modeLabel = child<QWidget>(d, "Label1_0");
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(2, 2), modeLabel->mapToGlobal(QPointF(2, 2)), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(modeLabel, &dbl);
+    EXPECT_TRUE(w->settings().optionFlags & optflag::kTempChangeMode);
+    EXPECT_EQ(child<QPushButton>(d, "Command1_0")->text().toStdString(), "一時変更");
     child<QPushButton>(d, "Command1_2")->click();  // "20"
     const std::size_t afterRead = commands();
     EXPECT_EQ(afterRead, before + 1);
