@@ -106,7 +106,8 @@ public:
 
     // Builds and sends one command packet.  code: two hexadecimal digits,
     // or a packet image of up to 1024 hexadecimal digits.  mode: the bits
-    // of sendmode.  Busy: refused ("送信不可"); Failed: not hexadecimal, or
+    // of sendmode.  Busy: refused ("送信不可") while busy or in modem mode;
+    // Failed: not hexadecimal, or
     // the port is closed or refused the bytes ("送信不可").
     SendResult sendCommand(std::string_view code, int mode);
 

@@ -341,7 +341,7 @@ FieldTexts Form2::textsOf(DevTab tab) const
             t[ss(key)] = ss(e->text());
     for (const auto& [key, c] : checks_)
         if (page->isAncestorOf(c) && key != QLatin1String("Check4_3") && key != QLatin1String("Check5_0"))
-            t[ss(key)] = c->isChecked() ? "1" : "0";
+            t[ss(key)].assign(1, c->isChecked() ? '1' : '0');
     return t;
 }
 

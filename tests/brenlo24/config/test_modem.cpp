@@ -73,6 +73,9 @@ TEST_F(ModemConsoleTest, ConnectsThenWaitsForBothBlocksOfALowerCaseCommand)
     EXPECT_EQ(caption, "送信");
     EXPECT_TRUE(buttons);
     EXPECT_EQ(statuses.back(), "ＡＴコマンド送信可！");
+    const std::size_t written = port.written().size();
+    EXPECT_EQ(link->sendCommand("54", sendmode::kArmTimeout), DeviceLink::SendResult::Busy);  // the line is the modem's
+    EXPECT_EQ(port.written().size(), written);
 
     std::string seenAfterTwo = "unset";
     steps.push_back([this] { feed(std::string("\x01O\x02K", 4)); });  // codes below 10 are dropped
