@@ -31,6 +31,7 @@ protected:
         line = std::make_unique<SerialLine>(port);
         link = std::make_unique<DeviceLink>(*line, linkHost);
         linkHost.link = link.get();
+        link->setDumpFolder(test::scratchFolder("modem"));  // the echo dump goes there
         console = std::make_unique<ModemConsole>(*link, *line, *this);
     }
     void TearDown() override { setAppClock(nullptr); }
