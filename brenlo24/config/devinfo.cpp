@@ -3,6 +3,7 @@
 #include "common/bytes.h"
 #include "common/numeric.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -142,6 +143,10 @@ std::optional<FieldError> scaledEntry(const std::string& control, const std::str
         roundEven(scaled) < lo || roundEven(scaled) > hi)
         return FieldError{control, rangeMessage(name, fixed(static_cast<double>(lo) / scale, decimals),
                                                 fixed(static_cast<double>(hi) / scale, decimals))};
+    // More decimals than the field holds would be rounded away unseen.
+    if (std::fabs(scaled - std::nearbyint(scaled)) > 1e-6 * std::max(1.0, std::fabs(scaled)))
+        return FieldError{control, decimals == 0 ? name + "は整数で入力して下さい"
+                                                 : name + "は小数" + std::to_string(decimals) + "桁までで入力して下さい"};
     out = roundEven(scaled);
     return std::nullopt;
 }

@@ -77,6 +77,12 @@ public:
     void okPressed(const std::string& commandText);
     // "終了" or the window closing: ends modem mode with a check ("00").
     void close();
+    // Back to the opening state (a wait still on the stack ends).
+    void reset()
+    {
+        phase_ = Phase::Idle;
+        countdown_ = 0;
+    }
 
     // Connecting, or waiting for an AT result.
     bool busy() const { return phase_ == Phase::Connecting || phase_ == Phase::Waiting; }

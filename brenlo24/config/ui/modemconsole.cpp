@@ -50,11 +50,9 @@ ModemConsoleWindow::ModemConsoleWindow(Form1& main) : QDialog(&main), main_(main
     lay->addWidget(text_, 1);
     lay->addLayout(row);
 
-    connect(ok_, &QPushButton::clicked, this, [this] {
-        if (console_)
-            console_->okPressed(ss(combo_->currentText()));
-    });
+    connect(ok_, &QPushButton::clicked, this, [this] { console_->okPressed(ss(combo_->currentText())); });
     connect(end_, &QPushButton::clicked, this, &ModemConsoleWindow::reject);
+    console_ = std::make_unique<ModemConsole>(main_.link(), main_.link().line(), *this);
 }
 
 ModemConsoleWindow::~ModemConsoleWindow() = default;
@@ -66,7 +64,9 @@ void ModemConsoleWindow::open()
         activateWindow();
         return;
     }
-    console_ = std::make_unique<ModemConsole>(main_.link(), main_.link().line(), *this);
+    // One console for the window's life: a wait of an earlier session that
+    // is still unwinding sees the reset and ends.
+    console_->reset();
     ok_->setText(QString::fromUtf8(modemtext::kStart));
     ok_->setEnabled(true);
     end_->setEnabled(true);
@@ -104,11 +104,7 @@ void ModemConsoleWindow::setSendCaption(const std::string& caption) { ok_->setTe
 
 void ModemConsoleWindow::waitEvents() { main_.waitEvents(); }
 
-void ModemConsoleWindow::finish()
-{
-    if (console_)
-        console_->close();
-}
+void ModemConsoleWindow::finish() { console_->close(); }
 
 void ModemConsoleWindow::reject()
 {

@@ -28,7 +28,7 @@ public:
 
     // Connecting, or waiting for an AT result (what a scripted wait-idle
     // waits on).
-    bool busy() const { return console_ && console_->busy(); }
+    bool busy() const { return console_->busy(); }
     ModemConsole& console() { return *console_; }
     QString text() const;
 

@@ -110,6 +110,8 @@ TEST_F(DevInfoImage, BadEntriesAreRefusedAndChangeNothing)
         {DevTab::Connection, "Text3_2", "1.2.3.256", "IPアドレス"},
         {DevTab::Connection, "Text1_4", "123456789", "オプションフラグ"},
         {DevTab::Coefficients, "Text5_3", "40000", "CH2の係数Bは-32768～32767の範囲"},
+        {DevTab::Processing, "Text4_1", "0.455", "水圧計の海底からの高さは小数2桁まで"},
+        {DevTab::Connection, "Text2_1", "12.5", "定時送信の間隔（分）は整数"},
     };
     for (const Case& c : cases) {
         Packet p = image;
