@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   fonts-ipafont fonts-ipafont-gothic fonts-ipafont-mincho
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick xdotool
 )
 
 missing=()

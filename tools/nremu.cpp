@@ -7,6 +7,7 @@
 //   nremu --device /dev/ttyUSB0 ...   serves a real serial port instead
 //
 // Runs until interrupted.
+#include "brenlo24/link/packetdump.h"
 #include "brenlo24/link/serialport.h"
 #include "tools/emulator/runner.h"
 
@@ -49,6 +50,9 @@ void usage()
                  "  --ack-timeout MS   wait for an acknowledgement before resending (default: packet time + 300)\n"
                  "  --resends N        resends of an unacknowledged packet before the stream ends (default 3)\n"
                  "  --image PATH       on exit, write the recording memory (what a collection copies) to PATH\n"
+                 "  --tables DIR       on exit, write the device-information images (nv.tbl, ram.tbl) and\n"
+                 "                     every table upload kept (upload1.tbl ...) to DIR as packet dumps\n"
+                 "  --modem-absent     the logger has no modem (\"55\" is refused)\n"
                  "  --trace            hex trace of the line on standard error\n";
 }
 
@@ -59,6 +63,7 @@ int main(int argc, char** argv)
     EmulatorConfig cfg;
     std::string device;
     std::string imagePath;
+    std::string tablesDir;
     bool traceLine = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -112,6 +117,8 @@ int main(int argc, char** argv)
         else if (a == "--ack-timeout") cfg.ackTimeoutMs = static_cast<int>(num());
         else if (a == "--resends") cfg.maxResends = static_cast<int>(num());
         else if (a == "--image") imagePath = next();
+        else if (a == "--tables") tablesDir = next();
+        else if (a == "--modem-absent") cfg.modemFitted = false;
         else if (a == "--trace") traceLine = true;
         else if (a == "-h" || a == "--help") {
             usage();
@@ -148,7 +155,17 @@ int main(int argc, char** argv)
     runner.run(g_stop);
     const EmulatorStats s = runner.stats();
     std::cerr << "nremu: " << s.commands << " commands, " << s.packetsSent << " packets sent, " << s.acks
-              << " acknowledged, " << s.resends << " resent" << std::endl;
+              << " acknowledged, " << s.resends << " resent, " << s.refused << " changes refused, " << s.resets
+              << " restarts" << std::endl;
+    if (!tablesDir.empty()) {
+        const auto dumps = runner.with([](LoggerEmulator& l) { return l.tableDumps(); });
+        for (const auto& [name, packet] : dumps)
+            if (writePacketDump(tablesDir + "/" + name, packet) != Status::Ok) {
+                std::cerr << "nremu: cannot write " << tablesDir << "/" << name << "\n";
+                return 1;
+            }
+        std::cerr << "nremu: " << dumps.size() << " tables written to " << tablesDir << std::endl;
+    }
     if (!imagePath.empty()) {
         const std::string image = runner.memoryImage();
         std::FILE* f = std::fopen(imagePath.c_str(), "wb");

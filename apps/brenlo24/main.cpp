@@ -1,5 +1,6 @@
 // Brenlo24: the communication program of the logger, and the script of a
 // scripted run.
+#include "brenlo24/config/ui/install.h"
 #include "brenlo24/link/ui/form1.h"
 #include "brenlo24/link/ui/scripthost.h"
 #include "common/progfolder.h"
@@ -51,6 +52,8 @@ int main(int argc, char** argv)
     if (scripted)
         echo = [](const std::string& t) { varenta::writeScriptEcho(varenta::echoLine("status", {t})); };
     varenta::Form1 window(commandLine, nullptr, nullptr, echo);
+    // The device-information dialog and the modem console.
+    varenta::installDeviceConfig(window);
     varenta::Brenlo24ScriptHost host(window);
     std::optional<varenta::ScriptRunner> runner;
     if (scripted) {

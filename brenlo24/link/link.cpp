@@ -61,7 +61,10 @@ void DeviceLink::flushAndRearm()
 DeviceLink::SendResult DeviceLink::sendCommand(std::string_view code, int mode)
 {
     using namespace linkflag;
-    if (flags_ & kBusy) {
+    // While the modem console owns the line a packet would go to the modem
+    // (and its answer into the console): only the console's own check,
+    // sent after it left modem mode, may go out.
+    if (flags_ & (kBusy | kModemMode)) {
         host_.showStatus(linktext::kCannotSend);
         return SendResult::Busy;
     }

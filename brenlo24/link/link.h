@@ -92,6 +92,8 @@ public:
     DeviceLink& operator=(const DeviceLink&) = delete;
 
     void setHandler(PacketHandler* h) { handler_ = h; }
+    // The line under the link (the modem console writes its text to it).
+    SerialLine& line() { return line_; }
     // What the window puts into command packets, asked for at each send.
     void setParameters(std::function<CommandParameters()> f) { parameters_ = std::move(f); }
     // The files "Echo.tbl" and "Brenlo.tbl" are written here (program folder).
@@ -104,7 +106,8 @@ public:
 
     // Builds and sends one command packet.  code: two hexadecimal digits,
     // or a packet image of up to 1024 hexadecimal digits.  mode: the bits
-    // of sendmode.  Busy: refused ("送信不可"); Failed: not hexadecimal, or
+    // of sendmode.  Busy: refused ("送信不可") while busy or in modem mode;
+    // Failed: not hexadecimal, or
     // the port is closed or refused the bytes ("送信不可").
     SendResult sendCommand(std::string_view code, int mode);
 

@@ -400,9 +400,14 @@ void LoggerEmulator::handleCommand(const Packet& p, std::int64_t nowMs)
     }
     ++stats_.commands;
     if (p[2] != kCommandKind) {
-        // A table upload ("Brenlo2.tbl" kind 1, "index62.txt" kind 2).
+        // A table upload ("Brenlo2.tbl" kind 1, "index62.txt" kind 2): kept
+        // in storage state, then the logger restarts.
         stats_.codes.push_back(p[2]);
+        abortActivities();
+        if (refuseWhileBusy(nowMs))
+            return;
         uploads_.push_back(p);
+        restart();
         return;
     }
     const std::uint8_t code = p[cmd::code];
@@ -495,13 +500,18 @@ void LoggerEmulator::handleCommand(const Packet& p, std::int64_t nowMs)
     }
     case 0x27:
     case 0x77: {
+        // "27" rewrites RAM in any state and answers with the new image;
+        // "77" is written to non-volatile memory in storage state only, and
+        // the logger restarts without an answer.
+        if (code == 0x77 && refuseWhileBusy(nowMs))
+            break;
         Packet image = p;
         image[2] = 0x85;
         fixSectorChecksum(image.data());
         ramInfo_ = image;
         if (code == 0x77) {
             nvInfo_ = image;
-            state_ = kStateStorage;  // written to flash, then a reset
+            restart();
         } else {
             transmit(ramInfo_, false);
         }
@@ -510,7 +520,22 @@ void LoggerEmulator::handleCommand(const Packet& p, std::int64_t nowMs)
     case 0x57:
     case 0x67:
     case 0x37:
+        // NR-5xx behaviour on and off (byte 62 bit 0), factory state.
+        if (refuseWhileBusy(nowMs))
+            break;
+        if (code == 0x37) {
+            buildDeviceInfo();
+        } else {
+            for (Packet* info : {&nvInfo_, &ramInfo_}) {
+                if (code == 0x57)
+                    (*info)[62] |= 0x01;
+                else
+                    (*info)[62] &= 0xFE;
+                fixSectorChecksum(info->data());
+            }
+        }
         transmit(statusPacket(0x84, nowMs), false);
+        restart();
         break;
     case 0x55: {
         Packet e = statusPacket(0x84, nowMs);
@@ -556,11 +581,41 @@ void LoggerEmulator::handleModemByte(std::uint8_t b, std::int64_t nowMs)
     } else if (c == "AT*DCHKLOC") {
         modemReplies_.push_back({at, "\r\nOK\r\n"});
         modemReplies_.push_back({at + 1500, "\r\n*DCHKLOC: 35.6581,139.7414\r\n"});
-    } else if (c.rfind("AT", 0) == 0 || c == "+++") {
+    } else if (c == "+++") {
+        // The modem goes back to command mode and the pass-through ends.
+        modemReplies_.push_back({at, "\r\nOK\r\n"});
+        modemMode_ = false;
+    } else if (c == "AT" || (c.rfind("AT", 0) == 0 && c.size() > 2 && (c[2] == '*' || c[2] == '+' || c[2] == 'D'))) {
         modemReplies_.push_back({at, "\r\nOK\r\n"});
     } else if (!c.empty()) {
         modemReplies_.push_back({at, "\r\nERROR\r\n"});
     }
+}
+
+bool LoggerEmulator::refuseWhileBusy(std::int64_t nowMs)
+{
+    if (!(state_ & (kStatePreMeasure | kStateWaiting | kStateMeasuring)))
+        return false;
+    // Nothing is changed; the logger answers with its status.
+    ++stats_.refused;
+    transmit(statusPacket(0x84, nowMs), false);
+    return true;
+}
+
+void LoggerEmulator::restart()
+{
+    ++stats_.resets;
+    state_ = kStateStorage;
+    modemMode_ = false;
+    modemLine_.clear();
+}
+
+std::vector<std::pair<std::string, Packet>> LoggerEmulator::tableDumps() const
+{
+    std::vector<std::pair<std::string, Packet>> out = {{"nv.tbl", nvInfo_}, {"ram.tbl", ramInfo_}};
+    for (std::size_t i = 0; i < uploads_.size(); ++i)
+        out.emplace_back("upload" + std::to_string(i + 1) + ".tbl", uploads_[i]);
+    return out;
 }
 
 void LoggerEmulator::advanceSchedule(std::int64_t nowMs)

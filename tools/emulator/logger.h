@@ -64,6 +64,8 @@ struct EmulatorStats {
     std::size_t streamsCompleted = 0;
     std::size_t streamsAbandoned = 0;
     std::size_t automaticSent = 0;
+    std::size_t refused = 0;         // changes refused while measuring or waiting
+    std::size_t resets = 0;          // restarts after a stored change
 };
 
 class LoggerEmulator {
@@ -103,6 +105,10 @@ public:
     bool modemMode() const { return modemMode_; }
     const Packet& deviceInfo(bool ram) const { return ram ? ramInfo_ : nvInfo_; }
     const std::vector<Packet>& uploads() const { return uploads_; }
+    // The text dumps of the two device-information images and of every
+    // upload kept ("nv.tbl", "ram.tbl", "upload1.tbl" ...), for a caller
+    // that writes them out.
+    std::vector<std::pair<std::string, Packet>> tableDumps() const;
     std::uint32_t lastCollected() const { return lastCollected_; }
 
     // Builds the packets the logger sends (also used by tests).
@@ -128,6 +134,8 @@ private:
     void setClockFrom(const Packet& p, std::int64_t nowMs);
     int ackTimeout() const;
     void buildDeviceInfo();
+    bool refuseWhileBusy(std::int64_t nowMs);
+    void restart();
     std::uint32_t measurementShown() const;
 
     EmulatorConfig cfg_;
