@@ -1,6 +1,7 @@
 // The processing program: the program folder, the command line, the main
 // window and its start-up sequence.
 #include "common/progfolder.h"
+#include "tolv/publish/ui/textcommands.h"
 #include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
 #include "tolv/spectra/ui/powerspectrumview.h"
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
     varenta::attachResultsRecordStep(window);
     // The processing-conditions dialog (Mcset, MPcset, Bcset).
     varenta::attachConditionsDialog(window);
+    // The conversion to text data files and the export for analysis.
+    varenta::attachTextCommands(window);
     window.startUp();
     return app.exec();
 }

@@ -1,4 +1,5 @@
 #include "brenlo24/link/ui/form1.h"
+#include "brenlo24/link/ui/textconversion.h"
 
 #include "brenlo24/link/packetdump.h"
 #include "brenlo24/link/ui/qtserialport.h"
@@ -956,6 +957,8 @@ void Form1::onTextConversion()
     const NewestSearch found = searchNewestMeasurement(ss(path));
     if (found.found && textConverter_)
         textConverter_(ss(path), found);
+    else if (found.found)
+        convertCollectedFileToText(*this, ss(path), found);
 }
 
 void Form1::onPage(int step)
