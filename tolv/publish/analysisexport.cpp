@@ -603,6 +603,7 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
                 f.check(nc_put_vara_float(f.id, vDepth, one, cnt1, &depth));
         }
         ++b;
+        progress.say(std::to_string(h.measurementNumber));
         if (!progress.keepGoing()) {
             res.status = Status::Cancelled;
             res.message = outPath + ": stopped";
@@ -696,6 +697,7 @@ ExportResult exportCsv(const ExportRequest& req, const ExportTables& t, const st
         }
         res.files.push_back(path);
         ++res.bursts;
+        progress.say(std::to_string(h.measurementNumber));
         if (!progress.keepGoing()) {
             res.status = Status::Cancelled;
             res.message = outDir + ": stopped";

@@ -4,6 +4,9 @@
 #include "gui/tolv/shell_fixture.h"
 #include "tolv/publish/ui/textcommands.h"
 
+#include <QAction>
+#include <QMenu>
+
 using namespace varenta;
 using namespace varenta::guitest;
 
@@ -30,4 +33,38 @@ TEST(TextCommands, MtextConvertsTheOpenFileAsTheSharedConversionDoes)
     sh.prompter.replies.push_back("can");
     sh.w().runCommand(QStringLiteral("Mtext"));
     EXPECT_EQ(varenta::testing::textDataFiles(pf.dir).size(), 3u);
+}
+
+TEST(TextCommands, MnetCDFExportsTheOpenFileAfterMtextInTheFileMenu)
+{
+    ProgramFolder pf;
+    pf.generateOpened(4);
+    Shell sh(pf);
+    attachTextCommands(sh.w());
+    sh.w().startUp();
+    QAction* text = sh.w().action(QStringLiteral("Mtext"));
+    QAction* nc = sh.w().action(QStringLiteral("MnetCDF"));
+    ASSERT_NE(nc, nullptr);
+    EXPECT_TRUE(nc->isEnabled());
+    const QList<QAction*> entries = text->associatedObjects().isEmpty()
+                                        ? QList<QAction*>{}
+                                        : qobject_cast<QMenu*>(text->associatedObjects().front())->actions();
+    const auto at = entries.indexOf(text);
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(entries.value(at + 1), nc);
+
+    const std::string out = pf.path("export.nc");
+    const std::string bad = pf.path("no-such-folder/export.nc");
+    sh.prompter.shown.clear();
+    sh.prompter.replies = {out + ",00002,00003", bad};
+    sh.w().runCommand(QStringLiteral("MnetCDF"));
+    ASSERT_TRUE(fs::exists(out));
+    EXPECT_EQ(sh.panel(panel::kSno), "3");
+    EXPECT_EQ(sh.prompter.shown.size(), 1u);
+
+    sh.w().runCommand(QStringLiteral("MnetCDF"));
+    EXPECT_FALSE(fs::exists(bad));
+    ASSERT_EQ(sh.prompter.shown.size(), 3u);
+    EXPECT_EQ(sh.prompter.shown[2].icon, MsgIcon::Warning);
+    EXPECT_NE(sh.prompter.shown[2].text.find(bad), std::string::npos);
 }
