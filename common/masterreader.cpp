@@ -31,7 +31,25 @@ long long firstValidHeaderOffset(const std::uint8_t* data, std::size_t size, con
     return -1;
 }
 
+std::uint64_t measurementBytesNeeded(const MeasurementHeader& h)
+{
+    const std::uint64_t words = h.packetKind() == kPacketKindResult || h.totalSamples <= 0
+                                    ? 0
+                                    : static_cast<std::uint64_t>(h.totalSamples);
+    if (words <= hdr::headerSampleWords)
+        return words == 0 ? kSector : hdr::firstSamples + 2 * words;
+    const std::uint64_t rest = words - hdr::headerSampleWords;
+    const std::uint64_t sectors = (rest + hdr::contSampleWords - 1) / hdr::contSampleWords;
+    const std::uint64_t inLast = rest - (sectors - 1) * hdr::contSampleWords;
+    return sectors * kSector + hdr::contSamples + 2 * inLast;
+}
+
 MasterReader::~MasterReader() { close(); }
+
+bool MasterReader::samplesInFile(std::int64_t number, const MeasurementHeader& header) const
+{
+    return number >= 1 && offsetOf(number) + measurementBytesNeeded(header) <= size_;
+}
 
 void MasterReader::close()
 {

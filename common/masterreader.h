@@ -40,6 +40,9 @@ public:
     // header sector only.
     Status read(std::int64_t number, MeasurementHeader& header, std::vector<std::int16_t>& interleaved,
                 bool withSamples = true);
+    // True when every sample word of the measurement with this header, at
+    // the place of `number`, lies within the file.
+    bool samplesInFile(std::int64_t number, const MeasurementHeader& header) const;
 
 private:
     int fd_ = -1;
@@ -48,6 +51,9 @@ private:
     HeaderDecodeOptions opt_;
     std::vector<std::uint8_t> buf_;
 };
+
+// Bytes from the header sector to the end of the last sample word.
+std::uint64_t measurementBytesNeeded(const MeasurementHeader& h);
 
 // The first valid measurement header of a buffer (sector by sector), or -1.
 long long firstValidHeaderOffset(const std::uint8_t* data, std::size_t size, const HeaderDecodeOptions& opt = {});

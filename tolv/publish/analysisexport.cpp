@@ -149,80 +149,77 @@ class BurstWalk {
 public:
     BurstWalk(const ExportRequest& req, const ExportTables& t) : req_(req), tables_(t) {}
 
-    // Opens the file and finds the first complete burst of the range.
+    // Opens the file and lists the complete bursts of the range that share
+    // the channels of the first one (headers only: one sector each).
     Status open(std::string& message)
     {
         master_ = isResultsFileName(req_.masterPath) ? existingPartner(req_.masterPath) : req_.masterPath;
         opt_ = decodeOptionsFrom(tables_.settings);
         const Status st = reader_.open(master_, 0, opt_);
-        if (st == Status::NotFound) {
-            message = master_ + ": no such file";
+        if (st == Status::NotFound || st == Status::Io) {
+            message = master_ + (st == Status::NotFound ? ": no such file" : ": cannot be read");
             return st;
         }
-        if (st == Status::Io) {
-            message = master_ + ": cannot be read";
-            return st;
-        }
+        first_ = std::max(1LL, req_.first);
         last_ = reader_.lastNumber();
         if (req_.last > 0)
             last_ = std::min(last_, req_.last);
-        next_ = std::max(1LL, req_.first);
-        if (st == Status::Ok) {
-            for (long long m = next_; m <= last_; ++m) {
-                const Status r = reader_.read(m, header_, samples_);
-                if (r == Status::Io) {
-                    message = master_ + ": cannot be read";
-                    return r;
-                }
-                if (r == Status::Ok && header_.channelCount > 0 && header_.packetKind() == kPacketKindHeader &&
-                    header_.samplesPerChannel > 0) {
-                    layout_.channels = header_.channels;
-                    layout_.samples = header_.samplesPerChannel;
-                    layout_.dt = header_.sampleInterval();
-                    layout_.first = header_;
-                    skipped_ = static_cast<int>(m - next_);
-                    next_ = m;
-                    pending_ = true;
-                    return Status::Ok;
-                }
+        bool haveLayout = false;
+        for (long long m = first_; st == Status::Ok && m <= last_; ++m) {
+            const Status r = reader_.read(m, header_, samples_, false);
+            if (r == Status::Io) {
+                message = master_ + ": cannot be read";
+                return r;
             }
+            if (r != Status::Ok || header_.packetKind() != kPacketKindHeader || header_.channelCount <= 0 ||
+                header_.samplesPerChannel <= 0 || !reader_.samplesInFile(m, header_))
+                continue;
+            if (!haveLayout) {
+                layout_.channels = header_.channels;
+                layout_.samples = header_.samplesPerChannel;
+                layout_.dt = header_.sampleInterval();
+                layout_.first = header_;
+                haveLayout = true;
+            } else if (header_.channels != layout_.channels || header_.samplesPerChannel > layout_.samples) {
+                continue;
+            }
+            numbers_.push_back(m);
         }
-        message = master_ + ": no complete measurement" +
-                  (req_.first > 1 || req_.last > 0 ? " in the range" : std::string(" in the file"));
-        return Status::DataFormat;
+        if (numbers_.empty()) {
+            message = master_ + ": no complete measurement" +
+                      (req_.first > 1 || req_.last > 0 ? " in the range" : std::string(" in the file"));
+            return Status::DataFormat;
+        }
+        return Status::Ok;
     }
 
-    // The next burst that fits the layout; false at the end.
+    std::size_t count() const { return numbers_.size(); }
+    // The first listed burst with its samples.
+    Status readFirst(MeasurementHeader& h, std::vector<std::int16_t>& x)
+    {
+        return reader_.read(numbers_.front(), h, x);
+    }
+    // Reads the next listed burst with its samples; false at the end, with
+    // io set when the file could not be read (or changed meanwhile).
     bool next(Status& io)
     {
         io = Status::Ok;
-        if (pending_) {
-            pending_ = false;
-            ++next_;
-            return true;
+        if (at_ >= numbers_.size())
+            return false;
+        const Status r = reader_.read(numbers_[at_++], header_, samples_);
+        if (r != Status::Ok) {
+            io = Status::Io;
+            return false;
         }
-        for (; next_ <= last_; ++next_) {
-            const Status r = reader_.read(next_, header_, samples_);
-            if (r == Status::Io) {
-                io = r;
-                return false;
-            }
-            if (r == Status::Ok && header_.channels == layout_.channels && header_.packetKind() == kPacketKindHeader &&
-                header_.samplesPerChannel <= layout_.samples && header_.samplesPerChannel > 0) {
-                ++next_;
-                return true;
-            }
-            ++skipped_;
-        }
-        return false;
+        return true;
     }
 
     const Layout& layout() const { return layout_; }
     const MeasurementHeader& header() const { return header_; }
     const std::vector<std::int16_t>& samples() const { return samples_; }
-    int skipped() const { return skipped_; }
+    int skipped() const { return static_cast<int>(last_ - first_ + 1 - static_cast<long long>(numbers_.size())); }
     const std::string& master() const { return master_; }
-    long long firstNumber() const { return std::max(1LL, req_.first); }
+    long long firstNumber() const { return first_; }
     long long lastNumber() const { return last_; }
 
 private:
@@ -231,9 +228,9 @@ private:
     std::string master_;
     HeaderDecodeOptions opt_;
     MasterReader reader_;
-    long long next_ = 1, last_ = 0;
-    bool pending_ = false;
-    int skipped_ = 0;
+    long long first_ = 1, last_ = 0;
+    std::vector<long long> numbers_;
+    std::size_t at_ = 0;
     Layout layout_;
     MeasurementHeader header_;
     std::vector<std::int16_t> samples_;
@@ -288,21 +285,30 @@ int spectrumChannel(const MeasurementHeader& h)
 bool burstSpectrum(const MeasurementHeader& h, const std::vector<std::int16_t>& interleaved, int channel,
                    const ExportTables& t, Spectrum& out)
 {
+    // Only channel 0 (the water depth comes from its mean) and the
+    // spectrum's channel are conditioned.
+    std::vector<int> picked{0};
+    if (channel != 0)
+        picked.push_back(channel);
     DataSet d;
     d.header = h;
+    d.header.channels.clear();
+    for (int c : picked)
+        d.header.channels.push_back(h.channels[static_cast<std::size_t>(c)]);
+    d.header.channelCount = static_cast<int>(picked.size());
     const std::size_t nc = static_cast<std::size_t>(h.channelCount);
     const std::size_t n = static_cast<std::size_t>(h.samplesPerChannel);
-    d.rawCounts.assign(nc, std::vector<std::int16_t>(n));
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t c = 0; c < nc; ++c)
-            d.rawCounts[c][i] = interleaved[i * nc + c];
+    d.rawCounts.assign(picked.size(), std::vector<std::int16_t>(n));
+    for (std::size_t k = 0; k < picked.size(); ++k)
+        for (std::size_t i = 0; i < n; ++i)
+            d.rawCounts[k][i] = interleaved[i * nc + static_cast<std::size_t>(picked[k])];
     RuntimeState state;
     ConditionedRecord rec;
     conditionDataSet(d, t.channels, t.settings, state, rec);
-    if (d.values.size() <= static_cast<std::size_t>(channel))
+    if (d.values.size() != picked.size())
         return false;
-    return PowerSpectrumCompute(d.values[static_cast<std::size_t>(channel)], channel, spectrumRecordFrom(d, rec),
-                                spectrumSettingsFrom(t.settings), out) == Status::Ok;
+    return PowerSpectrumCompute(d.values.back(), channel, spectrumRecordFrom(d, rec), spectrumSettingsFrom(t.settings),
+                                out) == Status::Ok;
 }
 
 // ---- result items ----
@@ -369,14 +375,22 @@ public:
         if (ok())
             check(nc_put_att_int(id, var, name, NC_INT, 1, &v));
     }
-    int var(const char* name, nc_type type, std::vector<int> dims, std::vector<std::size_t> chunks = {})
+    // A variable stored contiguously (all dimensions are fixed and nothing
+    // is compressed), so that blocks of bursts go to the file as they are.
+    int var(const char* name, nc_type type, std::vector<int> dims)
     {
         int v = -1;
         if (ok())
             check(nc_def_var(id, name, type, static_cast<int>(dims.size()), dims.data(), &v));
-        if (ok() && !chunks.empty())
-            check(nc_def_var_chunking(id, v, NC_CHUNKED, chunks.data()));
+        if (ok() && type != NC_STRING)
+            check(nc_def_var_chunking(id, v, NC_CONTIGUOUS, nullptr));
         return v;
+    }
+    template <class T>
+    void fill(int var, nc_type type, T value)
+    {
+        if (ok())
+            check(nc_put_att(id, var, "_FillValue", type, 1, &value));
     }
 };
 
@@ -396,17 +410,21 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     const Layout& lay = walk.layout();
     const std::size_t nc = lay.channels.size();
     const std::size_t ns = static_cast<std::size_t>(lay.samples);
+    const std::size_t nb = walk.count();
 
     // The spectrum's frequencies come from the first burst.
     SpectrumPart sp;
     sp.channel = spectrumChannel(lay.first);
     if (sp.channel >= 0) {
+        MeasurementHeader h;
+        std::vector<std::int16_t> x;
         Spectrum s;
-        if (burstSpectrum(walk.header(), walk.samples(), sp.channel, t, s))
+        if (walk.readFirst(h, x) == Status::Ok && burstSpectrum(h, x, sp.channel, t, s) && !s.frequency.empty())
             sp.frequency = s.frequency;
         else
             sp.channel = -1;
     }
+    const std::size_t nf = sp.frequency.size();
 
     ResultsFile results;
     results.present = readFileBytes(existingPartner(walk.master()), results.bytes) == Status::Ok;
@@ -430,24 +448,30 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
         res.bursts = 0;
         return res;
     };
+    // Every value is written, so nothing is filled in beforehand.
+    int oldFill = 0;
+    f.check(nc_set_fill(f.id, NC_NOFILL, &oldFill));
 
-    int dBurst = -1, dSample = -1, dFreq = -1, dItem = -1;
-    f.check(nc_def_dim(f.id, "burst", NC_UNLIMITED, &dBurst));
+    constexpr std::size_t kRecordText = kResultsRecordSize - 2;
+    int dBurst = -1, dSample = -1, dFreq = -1, dItem = -1, dText = -1;
+    f.check(nc_def_dim(f.id, "burst", nb, &dBurst));
     f.check(nc_def_dim(f.id, "sample", ns, &dSample));
     f.check(nc_def_dim(f.id, "item", kResultItems, &dItem));
+    f.check(nc_def_dim(f.id, "record_text", kRecordText, &dText));
     if (sp.channel >= 0)
-        f.check(nc_def_dim(f.id, "frequency", sp.frequency.size(), &dFreq));
+        f.check(nc_def_dim(f.id, "frequency", nf, &dFreq));
 
     const char* timeUnits = "seconds since 1970-01-01T00:00:00Z";
-    const int vTime = f.var("time", NC_DOUBLE, {dBurst}, {1024});
+    const int vTime = f.var("time", NC_DOUBLE, {dBurst});
     f.text(vTime, "standard_name", "time");
     f.text(vTime, "long_name", "start of the burst");
     f.text(vTime, "units", timeUnits);
     f.text(vTime, "calendar", "standard");
     f.text(vTime, "axis", "T");
-    const int vNumber = f.var("measurement_number", NC_INT, {dBurst}, {1024});
+    const int vNumber = f.var("measurement_number", NC_INT, {dBurst});
     f.text(vNumber, "long_name", "measurement number of the burst");
-    const int vSampleTime = f.var("sample_time", NC_DOUBLE, {dBurst, dSample}, {1, ns});
+    const int vSampleTime = f.var("sample_time", NC_DOUBLE, {dBurst, dSample});
+    f.fill(vSampleTime, NC_DOUBLE, NC_FILL_DOUBLE);
     f.text(vSampleTime, "standard_name", "time");
     f.text(vSampleTime, "long_name", "time of the sample");
     f.text(vSampleTime, "units", timeUnits);
@@ -457,10 +481,8 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     std::vector<int> vChannel(nc);
     for (std::size_t c = 0; c < nc; ++c) {
         const int code = lay.channels[c];
-        vChannel[c] = f.var(names[c].c_str(), NC_SHORT, {dBurst, dSample}, {1, ns});
-        const short fill = kMissingSample;
-        if (f.ok())
-            f.check(nc_def_var_fill(f.id, vChannel[c], 0, &fill));
+        vChannel[c] = f.var(names[c].c_str(), NC_SHORT, {dBurst, dSample});
+        f.fill(vChannel[c], NC_SHORT, static_cast<short>(kMissingSample));
         f.real(vChannel[c], "scale_factor", t.channels.factor(code));
         f.text(vChannel[c], "units", udunitsOf(t.channels.value(code, 1), code));
         f.text(vChannel[c], "long_name", channelLongName(t, code));
@@ -476,41 +498,39 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     const int vItemName = f.var("item_name", NC_STRING, {dItem});
     f.text(vItemName, "long_name", "result item name");
     const int vItemUnits = f.var("item_units", NC_STRING, {dItem});
-    const int vResults = f.var("results", NC_FLOAT, {dBurst, dItem}, {64, static_cast<std::size_t>(kResultItems)});
+    const int vResults = f.var("results", NC_FLOAT, {dBurst, dItem});
+    f.fill(vResults, NC_FLOAT, NC_FILL_FLOAT);
     f.text(vResults, "long_name", "result items of the burst");
     f.text(vResults, "coordinates", "item_code item_name");
-    const int vRecord = f.var("results_record", NC_STRING, {dBurst}, {1024});
-    f.text(vRecord, "long_name", "results record text as stored in the results file");
+    const int vRecord = f.var("results_record", NC_CHAR, {dBurst, dText});
+    f.text(vRecord, "long_name", "results record text as stored in the results file (blank when none)");
 
     int vFreq = -1, vSpec = -1, vDepth = -1;
     if (sp.channel >= 0) {
         vFreq = f.var("frequency", NC_FLOAT, {dFreq});
         f.text(vFreq, "long_name", "frequency");
         f.text(vFreq, "units", "Hz");
-        vSpec = f.var("spectrum", NC_FLOAT, {dBurst, dFreq}, {1, sp.frequency.size()});
-        const float ffill = NC_FILL_FLOAT;
-        if (f.ok())
-            f.check(nc_def_var_fill(f.id, vSpec, 0, &ffill));
+        vSpec = f.var("spectrum", NC_FLOAT, {dBurst, dFreq});
+        f.fill(vSpec, NC_FLOAT, NC_FILL_FLOAT);
+        const std::string& name = names[static_cast<std::size_t>(sp.channel)];
         const int code = lay.channels[static_cast<std::size_t>(sp.channel)];
-        const std::string u = udunitsOf(t.channels.value(code, 1), code) == "cmH2O"
-                                  ? std::string("cm2 s")
-                                  : "(" + udunitsOf(t.channels.value(code, 1), code) + ")2 s";
-        f.text(vSpec, "long_name", "power spectral density of the conditioned " + names[static_cast<std::size_t>(sp.channel)]);
-        f.text(vSpec, "units", u);
-        f.text(vSpec, "channel", names[static_cast<std::size_t>(sp.channel)]);
-        vDepth = f.var("water_depth", NC_FLOAT, {dBurst}, {1024});
+        const std::string unit = udunitsOf(t.channels.value(code, 1), code);
+        f.text(vSpec, "long_name", "power spectral density of the conditioned " + name);
+        f.text(vSpec, "units", unit == "cmH2O" ? std::string("cm2 s") : "(" + unit + ")2 s");
+        f.text(vSpec, "channel", name);
+        vDepth = f.var("water_depth", NC_FLOAT, {dBurst});
+        f.fill(vDepth, NC_FLOAT, NC_FILL_FLOAT);
         f.text(vDepth, "long_name", "water depth used by the spectrum");
         f.text(vDepth, "units", "m");
-        if (f.ok())
-            f.check(nc_def_var_fill(f.id, vDepth, 0, &ffill));
     }
 
     // Global attributes.
     const Settings& s = t.settings;
     const SpectrumSettings ss = spectrumSettingsFrom(s);
+    const std::string fileName = fs::path(walk.master()).filename().string();
     f.text(NC_GLOBAL, "Conventions", "CF-1.8");
-    f.text(NC_GLOBAL, "title", "Wave, current and wind logger bursts of " + fs::path(walk.master()).filename().string());
-    f.text(NC_GLOBAL, "source", "master data file " + fs::path(walk.master()).filename().string());
+    f.text(NC_GLOBAL, "title", "Wave, current and wind logger bursts of " + fileName);
+    f.text(NC_GLOBAL, "source", "master data file " + fileName);
     f.integer(NC_GLOBAL, "model_code", lay.first.modelCode);
     f.integer(NC_GLOBAL, "machine_number", lay.first.machineNumber);
     f.real(NC_GLOBAL, "gauge_height_m", s.real(67, 0));
@@ -520,12 +540,15 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     f.integer(NC_GLOBAL, "burst_interval_min", lay.first.intervalMinutes);
     f.integer(NC_GLOBAL, "first_measurement", static_cast<int>(walk.firstNumber()));
     f.integer(NC_GLOBAL, "last_measurement", static_cast<int>(walk.lastNumber()));
+    f.integer(NC_GLOBAL, "bursts_skipped", walk.skipped());
     f.integer(NC_GLOBAL, "spectrum_smoothing_passes", ss.smoothingPasses);
     f.integer(NC_GLOBAL, "spectrum_requested_length", ss.requestedLength);
     f.integer(NC_GLOBAL, "spectrum_converted_to_surface", ss.convertToSurface ? 1 : 0);
     f.real(NC_GLOBAL, "spectrum_pressure_divisor", ss.pressureDivisor);
     f.text(NC_GLOBAL, "spike_filter", "item 68 values 0,1: " + trimBlanks(s.value(68, 0)) + "," + trimBlanks(s.value(68, 1)));
     f.text(NC_GLOBAL, "trend_removal_mask", trimBlanks(s.value(82, 4)));
+    const double noDepth = 0.0;
+    f.real(NC_GLOBAL, "water_depth_m", noDepth);  // set at the end
     if (f.ok())
         f.check(nc_enddef(f.id));
 
@@ -534,8 +557,8 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
         std::vector<int> codes(kResultItems);
         std::vector<std::string> itemNames(kResultItems), itemUnits(kResultItems);
         std::vector<const char*> pn(kResultItems), pu(kResultItems);
-        for (int i = 0; i < kResultItems; ++i) {
-            codes[i] = results.selection.codeAt(i);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(kResultItems); ++i) {
+            codes[i] = results.selection.codeAt(static_cast<int>(i));
             itemNames[i] = itemName(t, codes[i]);
             itemUnits[i] = trimBlanks(t.items.value(codes[i], 3));
             pn[i] = itemNames[i].c_str();
@@ -550,59 +573,77 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
             f.check(nc_put_var_float(f.id, vFreq, sp.frequency.data()));
     }
 
-    std::vector<std::int16_t> column(ns);
-    std::vector<double> times(ns);
-    std::vector<float> items(kResultItems);
-    std::vector<float> spec(sp.frequency.size());
+    // Bursts go out in blocks.
+    constexpr std::size_t kBlock = 64;
+    std::vector<std::vector<std::int16_t>> chan(nc, std::vector<std::int16_t>(kBlock * ns));
+    std::vector<double> times(kBlock * ns), start(kBlock);
+    std::vector<int> numbers(kBlock);
+    std::vector<float> items(kBlock * kResultItems), spec(kBlock * nf), depth(kBlock);
+    std::string text(kBlock * kRecordText, ' ');
+    std::size_t b0 = 0, k = 0;
     double depthSum = 0;
     int depthCount = 0;
-    std::size_t b = 0;
+    auto flush = [&]() {
+        if (k == 0 || !f.ok())
+            return;
+        const std::size_t at1[] = {b0}, n1[] = {k};
+        const std::size_t at2[] = {b0, 0};
+        f.check(nc_put_vara_double(f.id, vTime, at1, n1, start.data()));
+        if (f.ok())
+            f.check(nc_put_vara_int(f.id, vNumber, at1, n1, numbers.data()));
+        const std::size_t ns2[] = {k, ns};
+        if (f.ok())
+            f.check(nc_put_vara_double(f.id, vSampleTime, at2, ns2, times.data()));
+        for (std::size_t c = 0; c < nc && f.ok(); ++c)
+            f.check(nc_put_vara_short(f.id, vChannel[c], at2, ns2, chan[c].data()));
+        const std::size_t ni[] = {k, static_cast<std::size_t>(kResultItems)};
+        if (f.ok())
+            f.check(nc_put_vara_float(f.id, vResults, at2, ni, items.data()));
+        const std::size_t nt[] = {k, kRecordText};
+        if (f.ok())
+            f.check(nc_put_vara_text(f.id, vRecord, at2, nt, text.data()));
+        if (vSpec >= 0 && f.ok()) {
+            const std::size_t nsf[] = {k, nf};
+            f.check(nc_put_vara_float(f.id, vSpec, at2, nsf, spec.data()));
+            if (f.ok())
+                f.check(nc_put_vara_float(f.id, vDepth, at1, n1, depth.data()));
+        }
+        b0 += k;
+        k = 0;
+    };
+
     Status io = Status::Ok;
+    Spectrum sb;
     while (f.ok() && walk.next(io)) {
         const MeasurementHeader& h = walk.header();
         const std::vector<std::int16_t>& x = walk.samples();
         const std::size_t n = static_cast<std::size_t>(h.samplesPerChannel);
         const double t0 = headerEpochSeconds(h, req.utcOffsetHours);
-        const std::size_t one[] = {b}, cnt1[] = {1};
-        f.check(nc_put_vara_double(f.id, vTime, one, cnt1, &t0));
-        const int number = h.measurementNumber;
-        if (f.ok())
-            f.check(nc_put_vara_int(f.id, vNumber, one, cnt1, &number));
+        start[k] = t0;
+        numbers[k] = h.measurementNumber;
         const double dt = h.sampleInterval();
+        double* tt = times.data() + k * ns;
         for (std::size_t i = 0; i < ns; ++i)
-            times[i] = i < n ? t0 + static_cast<double>(i) * dt : NC_FILL_DOUBLE;
-        const std::size_t row[] = {b, 0}, cnt[] = {1, ns};
-        if (f.ok())
-            f.check(nc_put_vara_double(f.id, vSampleTime, row, cnt, times.data()));
-        for (std::size_t c = 0; c < nc && f.ok(); ++c) {
+            tt[i] = i < n ? t0 + static_cast<double>(i) * dt : NC_FILL_DOUBLE;
+        for (std::size_t c = 0; c < nc; ++c) {
+            std::int16_t* col = chan[c].data() + k * ns;
             for (std::size_t i = 0; i < ns; ++i)
-                column[i] = i < n ? x[i * nc + c] : kMissingSample;
-            f.check(nc_put_vara_short(f.id, vChannel[c], row, cnt, column.data()));
+                col[i] = i < n ? x[i * nc + c] : kMissingSample;
         }
         const std::string record = results.record(h.measurementNumber);
         for (int i = 0; i < kResultItems; ++i)
-            items[static_cast<std::size_t>(i)] = record.empty() ? NC_FILL_FLOAT : itemValue(record, i);
-        const std::size_t icnt[] = {1, static_cast<std::size_t>(kResultItems)};
-        if (f.ok())
-            f.check(nc_put_vara_float(f.id, vResults, row, icnt, items.data()));
-        const std::string text = record.size() >= 2 ? record.substr(0, record.size() - 2) : record;
-        const char* pt = text.c_str();
-        if (f.ok())
-            f.check(nc_put_vara_string(f.id, vRecord, one, cnt1, &pt));
-        if (vSpec >= 0 && f.ok()) {
-            Spectrum s;
-            const bool have = burstSpectrum(h, x, sp.channel, t, s) && s.density.size() == spec.size();
-            for (std::size_t k = 0; k < spec.size(); ++k)
-                spec[k] = have ? s.density[k] : NC_FILL_FLOAT;
-            const std::size_t scnt[] = {1, spec.size()};
-            f.check(nc_put_vara_float(f.id, vSpec, row, scnt, spec.data()));
-            const float depth = have && s.depth > 0 ? s.depth : NC_FILL_FLOAT;
-            if (have && s.depth > 0)
-                depthSum += s.depth, ++depthCount;
-            if (f.ok())
-                f.check(nc_put_vara_float(f.id, vDepth, one, cnt1, &depth));
+            items[k * kResultItems + static_cast<std::size_t>(i)] = record.empty() ? NC_FILL_FLOAT : itemValue(record, i);
+        text.replace(k * kRecordText, kRecordText, record.empty() ? std::string(kRecordText, ' ') : record.substr(0, kRecordText));
+        if (vSpec >= 0) {
+            const bool have = burstSpectrum(h, x, sp.channel, t, sb) && sb.density.size() == nf;
+            for (std::size_t j = 0; j < nf; ++j)
+                spec[k * nf + j] = have ? sb.density[j] : NC_FILL_FLOAT;
+            depth[k] = have && sb.depth > 0 ? sb.depth : NC_FILL_FLOAT;
+            if (have && sb.depth > 0)
+                depthSum += sb.depth, ++depthCount;
         }
-        ++b;
+        if (++k == kBlock)
+            flush();
         progress.say(std::to_string(h.measurementNumber));
         if (!progress.keepGoing()) {
             res.status = Status::Cancelled;
@@ -612,24 +653,21 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
             return res;
         }
     }
+    flush();
     if (io != Status::Ok)
-        return fail("the master file could not be read");
+        return fail(walk.master() + " could not be read to the end");
     if (!f.ok())
         return fail("cannot be written");
 
-    // What is known only at the end.
-    f.check(nc_redef(f.id));
-    f.integer(NC_GLOBAL, "bursts_skipped", walk.skipped());
-    if (depthCount > 0)
-        f.real(NC_GLOBAL, "water_depth_m", depthSum / depthCount);
-    if (f.ok())
-        f.check(nc_enddef(f.id));
+    // The mean depth is known only now; the attribute keeps its size.
+    const double meanDepth = depthCount > 0 ? depthSum / depthCount : 0.0;
+    f.check(nc_put_att_double(f.id, NC_GLOBAL, "water_depth_m", NC_DOUBLE, 1, &meanDepth));
     const int closed = nc_close(f.id);
     f.id = -1;
     f.check(closed);
     if (!f.ok() || std::rename(temp.c_str(), outPath.c_str()) != 0)
         return fail("cannot be written");
-    res.bursts = static_cast<int>(b);
+    res.bursts = static_cast<int>(b0);
     res.skipped = walk.skipped();
     res.files.push_back(outPath);
     return res;
