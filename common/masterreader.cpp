@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace varenta {
@@ -77,19 +78,29 @@ Status MasterReader::open(const std::string& path, int sectorsPerMeasurement, co
         return Status::Ok;
     }
     std::vector<std::uint8_t> chunk(kScanChunk);
+    bool resultsOnly = false;
     for (std::uint64_t off = 0; off + kSector <= size_; off += kScanChunk) {
         const long long n = readUpToAt(fd_, chunk.data(), chunk.size(), off);
         if (n < 0) {
             close();
             return Status::Io;
         }
-        const long long at = firstValidHeaderOffset(chunk.data(), static_cast<std::size_t>(n), opt_);
-        if (at >= 0) {
-            sectors_ = decodeHeader(chunk.data() + at, opt_).sectorsPerMeasurement;
-            if (sectors_ < 1)
-                sectors_ = 1;
-            return Status::Ok;
+        // A burst's header gives S; a results-only sector (one sector
+        // whatever the burst) only when the file has nothing else.
+        for (std::size_t at = 0; at + kSector <= static_cast<std::size_t>(n); at += kSector) {
+            if (!validHeaderAt(chunk.data() + at, opt_))
+                continue;
+            const MeasurementHeader h = decodeHeader(chunk.data() + at, opt_);
+            if (h.packetKind() == kPacketKindHeader) {
+                sectors_ = std::max(1, h.sectorsPerMeasurement);
+                return Status::Ok;
+            }
+            resultsOnly = true;
         }
+    }
+    if (resultsOnly) {
+        sectors_ = 1;
+        return Status::Ok;
     }
     close();
     return Status::DataFormat;

@@ -20,7 +20,8 @@ public:
     MasterReader& operator=(const MasterReader&) = delete;
 
     // Opens the file.  sectorsPerMeasurement <= 0 takes S from the first
-    // valid measurement header of the file (sector by sector).  NotFound:
+    // valid header of a burst with samples (sector by sector; 1 when the
+    // file holds results-only sectors alone).  NotFound:
     // no such file; Io: it cannot be read; DataFormat: S was to be found and
     // the file holds no valid header.
     Status open(const std::string& path, int sectorsPerMeasurement = 0, const HeaderDecodeOptions& opt = {});

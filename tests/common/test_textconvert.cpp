@@ -213,3 +213,16 @@ TEST_F(TextConversionRun, StopRequestKeepsTheFinishedFilesAndTellsTheNumbers)
     EXPECT_EQ(status.front(), "変換中 測定番号=1");
     EXPECT_EQ(status.back(), "変換終了 測定番号=3");
 }
+
+TEST_F(TextConversionRun, AResultsOnlyFirstSectorDoesNotSetTheBlockSize)
+{
+    o.plan.durationMinutes = 3;  // 180 samples: two sectors per burst
+    o.faults.resultsOnly = {1};
+    make(4);
+    const TextConversionResult r = convertToText(master, {1, 4, false}, {});
+    EXPECT_EQ(r.status, Status::Ok);
+    ASSERT_EQ(r.files.size(), 4u);
+    EXPECT_EQ(lines(r.files[0]).size(), 3u);
+    for (std::size_t i = 1; i < 4; ++i)
+        EXPECT_EQ(lines(r.files[i]).size(), 3u + 180u) << i;
+}
