@@ -267,7 +267,7 @@ int factorDecimals(const std::string& text)
     return static_cast<int>(t.size() - dot - 1);
 }
 
-std::string expectedTempName(const std::string& target) { return target + ".~" + std::to_string(::getpid()); }
+std::string tempNameFor(const std::string& target) { return target + ".~" + std::to_string(::getpid()); }
 
 // ---- the spectrum of the conditioned pressure (or level) channel ----
 
@@ -431,7 +431,7 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     results.selection = buildResultSelection(
         t.settings, activeSelectionItem(t.settings, false, false, lay.first.optionFlagsHigh));
 
-    const std::string temp = expectedTempName(outPath);
+    const std::string temp = tempNameFor(outPath);
     NcFile f;
     f.check(nc_create(temp.c_str(), NC_NETCDF4 | NC_CLOBBER, &f.id));
     if (!f.ok()) {

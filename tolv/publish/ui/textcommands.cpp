@@ -7,6 +7,7 @@
 #include "tolv/shell/ui/mdiform1.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace varenta {
@@ -125,8 +126,18 @@ void exportOpenFile(ShellServices& s)
 
 void attachTextCommands(MDIForm1& window)
 {
-    window.setCommand(QStringLiteral("Mtext"), [&window] { convertOpenFileToText(window); });
-    window.setCommand(QStringLiteral("MnetCDF"), [&window] { exportOpenFile(window); });
+    // Both serve the event loop while they run: a second start meanwhile
+    // does nothing.
+    auto running = std::make_shared<bool>(false);
+    auto once = [running](auto&& work) {
+        if (*running)
+            return;
+        *running = true;
+        work();
+        *running = false;
+    };
+    window.setCommand(QStringLiteral("Mtext"), [&window, once] { once([&window] { convertOpenFileToText(window); }); });
+    window.setCommand(QStringLiteral("MnetCDF"), [&window, once] { once([&window] { exportOpenFile(window); }); });
 }
 
 }  // namespace varenta
