@@ -407,6 +407,14 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     res.status = walk.open(res.message);
     if (res.status != Status::Ok)
         return res;
+    // Never over the data it comes from.
+    std::error_code ec;
+    for (const std::string& source : {walk.master(), existingPartner(walk.master())})
+        if (fs::exists(outPath, ec) && fs::equivalent(outPath, source, ec)) {
+            res.status = Status::Refused;
+            res.message = outPath + ": is the master data file pair itself";
+            return res;
+        }
     const Layout& lay = walk.layout();
     const std::size_t nc = lay.channels.size();
     const std::size_t ns = static_cast<std::size_t>(lay.samples);

@@ -142,6 +142,16 @@ TEST_F(AnalysisExport, DamagedOrMissingInputFailsWithOneLineAndNoOutput)
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_TRUE(fs::is_empty(dir / "out")) << c.input;
     }
+    // Never over its own input.
+    for (const char* target : {"NR012M.H10", "NR012L.H10"}) {
+        ExportRequest req;
+        req.masterPath = master();
+        std::string before, after;
+        ASSERT_EQ(readFileBytes((dir / target).string(), before), Status::Ok);
+        EXPECT_EQ(exportNetcdf(req, tables, (dir / target).string()).status, Status::Refused) << target;
+        ASSERT_EQ(readFileBytes((dir / target).string(), after), Status::Ok);
+        EXPECT_TRUE(before == after) << target;
+    }
     // The good file through the same program.
     std::string said;
     EXPECT_EQ(run("VARENTA_HOME=" + q(dir) + " " + q(tool) + " " + q(master()) + " " + q(dir / "out" / "x.nc"), said), 0)
