@@ -513,19 +513,19 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     const int vRecord = f.var("results_record", NC_CHAR, {dBurst, dText});
     f.text(vRecord, "long_name", "results record text as stored in the results file (blank when none)");
 
-    int vFreq = -1, vSpec = -1, vDepth = -1;
+    int vFreq = -1, vSpectrum = -1, vDepth = -1;
     if (sp.channel >= 0) {
         vFreq = f.var("frequency", NC_FLOAT, {dFreq});
         f.text(vFreq, "long_name", "frequency");
         f.text(vFreq, "units", "Hz");
-        vSpec = f.var("spectrum", NC_FLOAT, {dBurst, dFreq});
-        f.fill(vSpec, NC_FLOAT, NC_FILL_FLOAT);
+        vSpectrum = f.var("spectrum", NC_FLOAT, {dBurst, dFreq});
+        f.fill(vSpectrum, NC_FLOAT, NC_FILL_FLOAT);
         const std::string& name = names[static_cast<std::size_t>(sp.channel)];
         const int code = lay.channels[static_cast<std::size_t>(sp.channel)];
         const std::string unit = udunitsOf(t.channels.value(code, 1), code);
-        f.text(vSpec, "long_name", "power spectral density of the conditioned " + name);
-        f.text(vSpec, "units", unit == "cmH2O" ? std::string("cm2 s") : "(" + unit + ")2 s");
-        f.text(vSpec, "channel", name);
+        f.text(vSpectrum, "long_name", "power spectral density of the conditioned " + name);
+        f.text(vSpectrum, "units", unit == "cmH2O" ? std::string("cm2 s") : "(" + unit + ")2 s");
+        f.text(vSpectrum, "channel", name);
         vDepth = f.var("water_depth", NC_FLOAT, {dBurst});
         f.fill(vDepth, NC_FLOAT, NC_FILL_FLOAT);
         f.text(vDepth, "long_name", "water depth used by the spectrum");
@@ -586,7 +586,7 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     std::vector<std::vector<std::int16_t>> chan(nc, std::vector<std::int16_t>(kBlock * ns));
     std::vector<double> times(kBlock * ns), start(kBlock);
     std::vector<int> numbers(kBlock);
-    std::vector<float> items(kBlock * kResultItems), spec(kBlock * nf), depth(kBlock);
+    std::vector<float> items(kBlock * kResultItems), density(kBlock * nf), depth(kBlock);
     std::string text(kBlock * kRecordText, ' ');
     std::size_t b0 = 0, k = 0;
     double depthSum = 0;
@@ -610,9 +610,9 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
         const std::size_t nt[] = {k, kRecordText};
         if (f.ok())
             f.check(nc_put_vara_text(f.id, vRecord, at2, nt, text.data()));
-        if (vSpec >= 0 && f.ok()) {
+        if (vSpectrum >= 0 && f.ok()) {
             const std::size_t nsf[] = {k, nf};
-            f.check(nc_put_vara_float(f.id, vSpec, at2, nsf, spec.data()));
+            f.check(nc_put_vara_float(f.id, vSpectrum, at2, nsf, density.data()));
             if (f.ok())
                 f.check(nc_put_vara_float(f.id, vDepth, at1, n1, depth.data()));
         }
@@ -642,10 +642,10 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
         for (int i = 0; i < kResultItems; ++i)
             items[k * kResultItems + static_cast<std::size_t>(i)] = record.empty() ? NC_FILL_FLOAT : itemValue(record, i);
         text.replace(k * kRecordText, kRecordText, record.empty() ? std::string(kRecordText, ' ') : record.substr(0, kRecordText));
-        if (vSpec >= 0) {
+        if (vSpectrum >= 0) {
             const bool have = burstSpectrum(h, x, sp.channel, t, sb) && sb.density.size() == nf;
             for (std::size_t j = 0; j < nf; ++j)
-                spec[k * nf + j] = have ? sb.density[j] : NC_FILL_FLOAT;
+                density[k * nf + j] = have ? sb.density[j] : NC_FILL_FLOAT;
             depth[k] = have && sb.depth > 0 ? sb.depth : NC_FILL_FLOAT;
             if (have && sb.depth > 0)
                 depthSum += sb.depth, ++depthCount;
