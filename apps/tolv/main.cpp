@@ -3,7 +3,7 @@
 #include "common/progfolder.h"
 #include "common/ui/qtutil.h"
 #include "common/ui/scriptrunner.h"
-#include "tolv/shell/ui/assemble.h"
+#include "tolv/program/assemble.h"
 #include "tolv/shell/ui/mdiform1.h"
 #include "tolv/shell/ui/scripthost.h"
 

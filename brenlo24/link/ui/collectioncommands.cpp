@@ -2,6 +2,7 @@
 // stop, storing the packets, the automatic collection, the newest-measurement
 // search and the text conversion that follows it.
 #include "brenlo24/link/ui/form1.h"
+#include "brenlo24/link/ui/textconversion.h"
 
 #include "common/progfolder.h"
 #include "common/ui/busycursor.h"
@@ -123,6 +124,8 @@ void Form1::onTextConversion()
     const NewestSearch found = searchNewestMeasurement(ss(path));
     if (found.found && textConverter_)
         textConverter_(ss(path), found);
+    else if (found.found)
+        convertCollectedFileToText(*this, ss(path), found);
 }
 
 }  // namespace varenta

@@ -434,6 +434,7 @@ TEST(MainWindow, MenusToolbarAndPanelsAreComplete)
         {"ファイル(&F)", "MTimeEditor", "測定時間－測定間隔の編集(&G)", none, true, 0},
         {"ファイル(&F)", "Mdate", "測定日時の更新(&D)", none, true, 1010},
         {"ファイル(&F)", "Mtext", "テキストデータファイルに変換(&F)", none, true, 0},
+        {"ファイル(&F)", "MnetCDF", "NetCDF形式で出力", none, true, 0},
         {"ファイル(&F)", "MMfileSize", "ファイルのサイズ変更(&Z)", none, true, 0},
         {"ファイル(&F)", "Mfinal", "Varentaの終了(&X)", none, true, 0},
         {"拡大(&Z)", "Mzoom", "X軸(&X)", f4, true, 1010},

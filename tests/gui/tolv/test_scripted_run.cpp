@@ -3,7 +3,7 @@
 #include "shell_fixture.h"
 
 #include "common/ui/qtutil.h"
-#include "tolv/shell/ui/assemble.h"
+#include "tolv/program/assemble.h"
 
 #include <QAction>
 #include <QMenu>

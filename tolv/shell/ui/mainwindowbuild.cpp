@@ -89,6 +89,7 @@ void MDIForm1::buildMenus()
     addAction(file, "MTimeEditor", "測定時間－測定間隔の編集(&G)", {}, 0);
     addAction(file, "Mdate", "測定日時の更新(&D)", {}, 1010);
     addAction(file, "Mtext", "テキストデータファイルに変換(&F)", {}, 0);
+    addAction(file, "MnetCDF", "NetCDF形式で出力", {}, 0);
     addAction(file, "MMfileSize", "ファイルのサイズ変更(&Z)", {}, 0);
     file->addSeparator();
     addAction(file, "Mfinal", "Varentaの終了(&X)", {}, 0);

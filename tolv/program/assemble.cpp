@@ -1,5 +1,6 @@
-#include "tolv/shell/ui/assemble.h"
+#include "tolv/program/assemble.h"
 
+#include "tolv/publish/ui/textcommands.h"
 #include "tolv/shell/ui/fileattach.h"
 #include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
@@ -26,6 +27,8 @@ void assembleProcessingProgram(MDIForm1& window)
     attachConditionsDialog(window);
     // Date and time editors, table saves and the whole-file commands.
     attachFileCommands(window);
+    // The conversion to text data files and the export for analysis.
+    attachTextCommands(window);
 }
 
 }  // namespace varenta

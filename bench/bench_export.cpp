@@ -1,0 +1,168 @@
+// Exporting a 1 GiB master file as NetCDF (and as CSV for a slice of it)
+// side by side with reading it: every burst read and its samples unpacked,
+// as any program that uses the file has to.  The target: the NetCDF export
+// takes less than twice the reading time.
+//
+// The file (20-minute bursts at 0.5 s of three channels, 30 sectors each)
+// is written once to $VARENTA_BENCH_FILE or /tmp/varenta-bench-1g.H10 (the
+// file of the loading benchmark) and reused; the tables come from data/.
+#include "common/installdata.h"
+#include "common/masterreader.h"
+#include "tolv/publish/analysisexport.h"
+#include "tools/synth/synth.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace varenta;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t kTargetBytes = 1ull << 30;
+
+std::string benchFile()
+{
+    const char* env = std::getenv("VARENTA_BENCH_FILE");
+    return env && *env ? env : "/tmp/varenta-bench-1g.H10";
+}
+
+std::uint64_t sizeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+bool makeFile(const std::string& path, std::uint64_t& bursts)
+{
+    synth::GeneratorOptions o;
+    o.fidelity = synth::Fidelity::Cheap;
+    o.plan.durationMinutes = 20;
+    o.plan.intervalCode = 1;
+    o.plan.intervalMinutes = 60;
+    o.plan.channels = {synth::code::pressure, synth::code::currentX, synth::code::currentY};
+    const int spm = synth::sectorsPerMeasurement(o);
+    bursts = kTargetBytes / (static_cast<std::uint64_t>(spm) * kSectorSize);
+    if (sizeOf(path) == bursts * static_cast<std::uint64_t>(spm) * kSectorSize)
+        return true;
+    const std::vector<std::int16_t> samples = synth::generateBurst(o, 1).interleaved();
+    const std::string tmp = path + ".part";
+    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (!f)
+        return false;
+    for (std::uint64_t m = 1; m <= bursts; ++m)
+        for (const Sector& s : packMeasurement(synth::headerFor(o, static_cast<std::uint32_t>(m)), samples))
+            if (std::fwrite(s.data(), 1, s.size(), f) != s.size()) {
+                std::fclose(f);
+                return false;
+            }
+    return std::fclose(f) == 0 && std::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+struct Fixture {
+    std::string path;
+    std::string folder;
+    std::uint64_t bursts = 0;
+    ExportTables tables;
+    bool ok = false;
+    Fixture()
+    {
+        path = benchFile();
+        folder = (fs::temp_directory_path() / ("varenta-bench-export-" + std::to_string(::getpid()))).string();
+        ok = makeFile(path, bursts) &&
+             installProgramData(std::string(VARENTA_SOURCE_DIR_BENCH) + "/data", folder) == Status::Ok &&
+             loadExportTables(folder, tables, nullptr) == Status::Ok;
+    }
+    ~Fixture() { fs::remove_all(folder); }
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+void BM_ReadEveryBurst(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    if (!f.ok) {
+        state.SkipWithError("cannot make the benchmark file");
+        return;
+    }
+    std::uint64_t bytes = 0;
+    for (auto _ : state) {
+        MasterReader r;
+        if (r.open(f.path) != Status::Ok) {
+            state.SkipWithError("cannot open the benchmark file");
+            return;
+        }
+        MeasurementHeader h;
+        std::vector<std::int16_t> x;
+        long long sum = 0;
+        for (long long m = 1; m <= r.lastNumber(); ++m)
+            if (r.read(m, h, x) == Status::Ok)
+                sum += x.front();
+        benchmark::DoNotOptimize(sum);
+        bytes += r.fileSize();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_ReadEveryBurst)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+void BM_ExportNetcdf(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    if (!f.ok) {
+        state.SkipWithError("cannot make the benchmark file");
+        return;
+    }
+    const std::string out = f.folder + "/export.nc";
+    std::uint64_t bytes = 0;
+    for (auto _ : state) {
+        ExportRequest req;
+        req.masterPath = f.path;
+        const ExportResult r = exportNetcdf(req, f.tables, out);
+        if (r.status != Status::Ok || static_cast<std::uint64_t>(r.bursts) != f.bursts) {
+            state.SkipWithError(r.message.c_str());
+            return;
+        }
+        bytes += sizeOf(f.path);
+        state.counters["nc_MiB"] = static_cast<double>(sizeOf(out)) / (1 << 20);
+        std::remove(out.c_str());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_ExportNetcdf)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// CSV of the first 200 bursts (text is some ten times the size of the counts).
+void BM_ExportCsv200(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    if (!f.ok) {
+        state.SkipWithError("cannot make the benchmark file");
+        return;
+    }
+    for (auto _ : state) {
+        ExportRequest req;
+        req.masterPath = f.path;
+        req.last = 200;
+        const ExportResult r = exportCsv(req, f.tables, f.folder + "/csv");
+        if (r.status != Status::Ok) {
+            state.SkipWithError(r.message.c_str());
+            return;
+        }
+        fs::remove_all(f.folder + "/csv");
+    }
+}
+BENCHMARK(BM_ExportCsv200)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
