@@ -35,7 +35,7 @@ protected:
         const CrossSpectrum csm = exactCrossSpectrum(sensors, kFrequency, kDepth, kS, fine);
         const double S = surfaceSpectrum(csm, sensors, kFrequency, kDepth, SensorKind::Pressure, 12.0);
         EXPECT_NEAR(S, kS, 1e-9 * kS);
-        ASSERT_TRUE(makeEquations(csm, sensors, kFrequency, kDepth, S, kNd, eq));
+        ASSERT_TRUE(makeEquations(csm, sensors, kFrequency, kDepth, kNd, eq));
     }
 
     double normalisedError(const std::vector<double>& d) const

@@ -97,30 +97,52 @@ double surfaceSpectrum(const CrossSpectrum& csm, const std::vector<Sensor>& sens
     return -1.0;
 }
 
-bool makeEquations(const CrossSpectrum& csm, const std::vector<Sensor>& sensors, double f, double depth, double S,
-                   int nd, DirectionalEquations& eq)
+bool makeEquations(const CrossSpectrum& csm, const std::vector<Sensor>& sensors, double f, double depth, int nd,
+                   DirectionalEquations& eq)
 {
     const int c = static_cast<int>(sensors.size());
     eq.nd = nd;
     eq.phi.clear();
     eq.kernel.clear();
-    if (!(S > 0.0) || nd < 1)
+    if (nd < 1)
         return false;
     const std::vector<double> theta = directionGrid(nd);
-    std::vector<double> gain(static_cast<std::size_t>(c));
+    std::vector<double> gain(static_cast<std::size_t>(c)), seen(static_cast<std::size_t>(c));
     std::vector<std::vector<double>> factor(static_cast<std::size_t>(c), std::vector<double>(static_cast<std::size_t>(nd)));
+    // Horizontal energy of the velocity sensors: sum of C / g^2 over the
+    // components, divided by the mean squared axis length.
+    double velocityEnergy = 0.0, axisSquares = 0.0;
+    int velocities = 0;
     for (int m = 0; m < c; ++m) {
+        const Sensor& s = sensors[static_cast<std::size_t>(m)];
         if (!(csm.at(m, m).real() > 0.0))
             return false;
-        gain[static_cast<std::size_t>(m)] = sensorGain(sensors[static_cast<std::size_t>(m)], f, depth);
+        gain[static_cast<std::size_t>(m)] = sensorGain(s, f, depth);
+        if (!(gain[static_cast<std::size_t>(m)] > 0.0))
+            return false;
         for (int j = 0; j < nd; ++j)
-            factor[static_cast<std::size_t>(m)][static_cast<std::size_t>(j)] =
-                directionalFactor(sensors[static_cast<std::size_t>(m)], theta[static_cast<std::size_t>(j)]);
+            factor[static_cast<std::size_t>(m)][static_cast<std::size_t>(j)] = directionalFactor(s, theta[static_cast<std::size_t>(j)]);
+        if (s.kind == SensorKind::Velocity) {
+            const double g = gain[static_cast<std::size_t>(m)];
+            velocityEnergy += csm.at(m, m).real() / (g * g);
+            axisSquares += s.axisEast * s.axisEast + s.axisNorth * s.axisNorth;
+            ++velocities;
+        }
+    }
+    for (int m = 0; m < c; ++m) {
+        const Sensor& s = sensors[static_cast<std::size_t>(m)];
+        const double g = gain[static_cast<std::size_t>(m)];
+        if (s.kind == SensorKind::Velocity)
+            seen[static_cast<std::size_t>(m)] = velocities >= 2 ? velocityEnergy / (axisSquares / velocities)
+                                                                : csm.at(m, m).real() / (g * g);
+        else
+            seen[static_cast<std::size_t>(m)] = csm.at(m, m).real() / (g * g);
     }
     for (int m = 0; m < c; ++m) {
         for (int n = m; n < c; ++n) {
             const double norm = std::sqrt(csm.at(m, m).real() * csm.at(n, n).real());
-            const double scale = S * gain[static_cast<std::size_t>(m)] * gain[static_cast<std::size_t>(n)] / norm;
+            const double scale = std::sqrt(seen[static_cast<std::size_t>(m)] * seen[static_cast<std::size_t>(n)]) *
+                                 gain[static_cast<std::size_t>(m)] * gain[static_cast<std::size_t>(n)] / norm;
             std::vector<double> row(static_cast<std::size_t>(nd));
             double largest = 0.0;
             for (int j = 0; j < nd; ++j) {
@@ -347,7 +369,9 @@ void emepFit(const DirectionalEquations& eq, const std::vector<double>& basis, i
 
 }  // namespace
 
-bool estimateEmep(const DirectionalEquations& eq, int maxOrder, EmepResult& out)
+double samplingErrorFloor(int bins) { return 0.5 / (2.0 * std::max(bins, 1)); }
+
+bool estimateEmep(const DirectionalEquations& eq, int maxOrder, EmepResult& out, double errorFloor)
 {
     const int nd = eq.nd;
     const int m = static_cast<int>(eq.count());
@@ -373,8 +397,9 @@ bool estimateEmep(const DirectionalEquations& eq, int maxOrder, EmepResult& out)
         if (!std::isfinite(fit.sse))
             continue;
         // An exact fit would send the criterion to minus infinity: the error
-        // variance is floored so that equal fits favour the lower order.
-        const double variance = std::max(fit.sse / m, 1e-12);
+        // variance is floored so that fits equal within the noise favour the
+        // lower order.
+        const double variance = std::max(fit.sse / m, std::max(errorFloor, 1e-12));
         const double aic = m * std::log(kTwoPi * variance) + m + 2.0 * (2 * order + 1);
         if (!have || aic < out.aic) {
             have = true;

@@ -89,10 +89,16 @@ double surfaceSpectrum(const CrossSpectrum& csm, const std::vector<Sensor>& sens
 
 // Builds the equations from the cross-spectra: for every pair m <= n whose
 // kernel is not identically zero, phi = Re C_mn / sqrt(C_mm C_nn) and the
-// kernel  S g_m g_n a_m(theta) a_n(theta) / sqrt(C_mm C_nn).  False when an
-// autospectrum is not positive or S is not positive.
-bool makeEquations(const CrossSpectrum& csm, const std::vector<Sensor>& sensors, double f, double depth, double S,
-                   int nd, DirectionalEquations& eq);
+// kernel  sqrt(S_m S_n) g_m g_n a_m(theta) a_n(theta) / sqrt(C_mm C_nn),
+// where S_m is the surface spectrum seen by sensor m alone (pressure and
+// level by their autospectrum, a current component by the sum of both
+// horizontal components, which does not depend on the direction).  Each
+// sensor thus normalises itself: the equations hold the directional
+// information only, and a gain error or the sampling scatter of the ratio
+// of pressure to velocity energy cannot distort the spreading.  False when
+// an autospectrum is not positive.
+bool makeEquations(const CrossSpectrum& csm, const std::vector<Sensor>& sensors, double f, double depth, int nd,
+                   DirectionalEquations& eq);
 
 // The exact cross-spectral matrix of a spreading function given on a fine
 // grid (values per radian over `fine` equal steps from 0): C_mn = S times the
@@ -114,9 +120,17 @@ struct EmepResult {
 };
 
 // Extended maximum entropy principle.  Orders 1..maxOrder (at most
-// (M - 1) / 2) are fitted; the one with the lowest AIC is kept.  False
+// (M - 1) / 2) are fitted; the one with the lowest AIC is kept.  The error
+// variance of the criterion is never taken below `errorFloor`: the
+// sampling variance of the normalised cross-spectra (about 1 / degrees of
+// freedom for a measured spectrum, tiny for exact ones), so that a higher
+// order is chosen only for a misfit larger than the sampling noise.  False
 // when no order could be fitted (no equations).
-bool estimateEmep(const DirectionalEquations& eq, int maxOrder, EmepResult& out);
+bool estimateEmep(const DirectionalEquations& eq, int maxOrder, EmepResult& out, double errorFloor = 1e-12);
+
+// The error floor of a cross-spectral estimate averaged over `bins` raw
+// frequency bins (2 * bins degrees of freedom).
+double samplingErrorFloor(int bins);
 
 struct BdmSettings {
     int trials = 12;         // hyper-parameter values tried

@@ -1,0 +1,299 @@
+#pragma once
+// A program folder with the shipped templates and channel table, a burst
+// from the synthetic generator, the parameter files filled in as the
+// processing program fills them, the rotated copy DirSpec.tmp, and the
+// reading of "nr40g.txt" by its fixed columns.
+#include "common/installdata.h"
+#include "common/masterfile.h"
+#include "common/numeric.h"
+#include "common/textfile.h"
+#include "tools/estimators/run.h"
+#include "tools/synth/synth.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace esttest {
+
+namespace fs = std::filesystem;
+using namespace varenta;
+
+inline void setField(std::string& line, int col, int width, const std::string& text)
+{
+    std::string f = std::string(10, ' ') + text;
+    f = f.substr(f.size() - static_cast<std::size_t>(width));
+    if (line.size() < static_cast<std::size_t>(col - 1 + width))
+        line.resize(static_cast<std::size_t>(col - 1 + width), ' ');
+    line.replace(static_cast<std::size_t>(col - 1), static_cast<std::size_t>(width), f);
+}
+
+inline std::string fixed(double v, int decimals)
+{
+    char b[32];
+    std::snprintf(b, sizeof b, "%.*f", decimals, v);
+    return b;
+}
+
+// What the processing program knows about the burst.
+struct Site {
+    int machine = 12;
+    int samples = 2400;
+    std::vector<int> kinds{1, 2, 3};
+    double dt = 0.5;
+    double depth = 10.0;  // h
+    double gauge = 0.5;   // z
+    bool level = false;
+};
+
+class EstimatorFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+        for (char& c : name)
+            if (c == '/')
+                c = '_';
+        folder = (fs::temp_directory_path() / ("est-" + name + "-" + std::to_string(::getpid()))).string();
+        fs::remove_all(folder);
+        ASSERT_EQ(installProgramData(std::string(VARENTA_SOURCE_DIR) + "/data", folder), Status::Ok);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    static synth::GeneratorOptions sea(double direction, double s, std::vector<int> channels = {1, 2, 3})
+    {
+        synth::GeneratorOptions o;
+        o.sea.hm0 = 1.5;
+        o.sea.tp = 8.0;
+        o.sea.meanDirection = direction;
+        o.sea.spreadingS = s;
+        o.sea.depth = 10.0;
+        o.sea.gaugeHeight = 0.5;
+        o.sea.currentMeterHeight = 0.6;
+        o.sea.currentSpeed = 0.0;
+        o.sea.heading = 0.0;
+        o.synthesis.components = 6000;
+        o.synthesis.randomAmplitudes = false;  // a sea whose own mean direction is the nominal one
+        o.plan.bursts = 1;
+        o.plan.durationMinutes = 20;
+        o.plan.intervalCode = 1;
+        o.plan.channels = std::move(channels);
+        return o;
+    }
+
+    // Writes the master file; its path.
+    std::string writeMaster(const synth::GeneratorOptions& o)
+    {
+        synth::MasterPairInfo info;
+        EXPECT_EQ(synth::writeMasterPair(folder, "NR012", o, &info), Status::Ok);
+        return info.measurementPath;
+    }
+
+    // DirSpec.tmp: the currents of measurement 1 turned by the header's mean
+    // bearing with the sign pattern of the processing program.
+    std::string writeRotated(const std::string& master)
+    {
+        std::string bytes;
+        EXPECT_EQ(readFileBytes(master, bytes), Status::Ok);
+        const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+        MeasurementHeader h;
+        EXPECT_EQ(readHeader(p, bytes.size(), h), Status::Ok);
+        std::vector<std::int16_t> w;
+        EXPECT_EQ(unpackSamples(h, p, bytes.size(), w), Status::Ok);
+        const int c = h.channelCount, x = h.findChannel(2), y = x + 1;
+        const double t = h.meanBearing * 6.283185307179586 / 360.0;
+        const bool bit7 = (h.measureCondition & 0x80) != 0;
+        for (std::size_t i = 0; i + static_cast<std::size_t>(c) <= w.size(); i += static_cast<std::size_t>(c)) {
+            const double a = w[i + static_cast<std::size_t>(x)], b = w[i + static_cast<std::size_t>(y)];
+            const double xr = bit7 ? a * std::cos(t) - b * std::sin(t) : -a * std::cos(t) - b * std::sin(t);
+            const double yr = bit7 ? -a * std::sin(t) - b * std::cos(t) : a * std::sin(t) - b * std::cos(t);
+            w[i + static_cast<std::size_t>(x)] = saturateCount(static_cast<double>(roundEven(xr)));
+            w[i + static_cast<std::size_t>(y)] = saturateCount(static_cast<double>(roundEven(yr)));
+        }
+        std::string out = bytes.substr(0, static_cast<std::size_t>(h.sectorsPerMeasurement) * 512);
+        // Re-pack the samples into the copied sectors.
+        std::size_t word = 0;
+        for (int s = 0; s < h.sectorsPerMeasurement && word < w.size(); ++s) {
+            const std::size_t first = s == 0 ? 256 : static_cast<std::size_t>(s) * 512 + 8;
+            const std::size_t end = static_cast<std::size_t>(s + 1) * 512;
+            for (std::size_t o = first; o + 1 < end && word < w.size(); o += 2, ++word) {
+                const auto v = static_cast<std::uint16_t>(w[word]);
+                out[o] = static_cast<char>(v & 0xFF);
+                out[o + 1] = static_cast<char>(v >> 8);
+            }
+            out[static_cast<std::size_t>(s) * 512 + 3] = 0;
+            unsigned sum = 0;
+            for (std::size_t o = 0; o < 512; ++o)
+                sum += static_cast<std::uint8_t>(out[static_cast<std::size_t>(s) * 512 + o]);
+            out[static_cast<std::size_t>(s) * 512 + 3] = static_cast<char>((256 - sum % 256) % 256);
+        }
+        const std::string path = folder + "/DirSpec.tmp";
+        EXPECT_EQ(writeFileBytesAtomic(path, out), Status::Ok);
+        return path;
+    }
+
+    std::vector<std::string> templateLines(const std::string& name)
+    {
+        std::vector<std::string> t;
+        EXPECT_EQ(readTextLines(folder + "/" + name, t), Status::Ok);
+        return t;
+    }
+
+    // emep2.ini as the processing program makes it.
+    void writeEmepParameters(const Site& s)
+    {
+        std::vector<std::string> t = templateLines("emep2.org");
+        const int j = s.level ? static_cast<int>(s.kinds.size()) : 3;
+        t[0] = std::string(10, ' ');
+        setField(t[0], 1, 5, std::to_string(j));
+        t[0].resize(5);
+        t[1].clear();
+        for (int c = 1; c <= j; ++c)
+            setField(t[1], 5 * c - 4, 5, std::to_string(c));
+        setField(t[2], 13, 3, std::to_string(s.machine));
+        setField(t[2], 16, 5, std::to_string(j));
+        setField(t[2], 21, 5, std::to_string(s.samples));
+        setField(t[2], 51, 5, fixed(s.dt, 1));
+        setField(t[2], 56, 10, fixed(s.depth, 2));
+        setField(t[4], 26, 10, fixed(-(s.depth - s.gauge), 2));
+        if (s.kinds.size() < 4 || !s.level)
+            setField(t[4], 56, 5, "1");
+        setField(t[5], 26, 10, fixed(-(s.depth - s.gauge) + 0.1, 2));
+        setField(t[6], 26, 10, fixed(-(s.depth - s.gauge) + 0.1, 2));
+        std::vector<std::string> out(t.begin(), t.begin() + 7);
+        if (s.level && s.kinds.size() > 3)
+            out.push_back(t[7]);
+        out.push_back(t[8]);
+        ASSERT_EQ(writeTextLines(folder + "/emep2.ini", out), Status::Ok);
+    }
+
+    // bayes2.ini with every channel of kinds 1 to 4 (the level only when
+    // included) and the listed array channels.
+    void writeBdmParameters(const Site& s, std::vector<int> arrays = {})
+    {
+        std::vector<std::string> t = templateLines("bayes2.org");
+        std::vector<int> list;
+        for (std::size_t c = 0; c < s.kinds.size(); ++c) {
+            const int k = s.kinds[c];
+            if ((k >= 1 && k <= 3) || (k == 4 && s.level) ||
+                std::find(arrays.begin(), arrays.end(), static_cast<int>(c) + 1) != arrays.end())
+                list.push_back(static_cast<int>(c) + 1);
+        }
+        std::vector<std::string> out{t[0], t[1]};
+        std::string l3, codes;
+        setField(l3, 1, 5, std::to_string(list.size()));
+        for (int i = 0; i < 30; ++i) {
+            const int ch = i < static_cast<int>(list.size()) ? list[static_cast<std::size_t>(i)] : 0;
+            const int k = ch ? s.kinds[static_cast<std::size_t>(ch - 1)] : 0;
+            setField(l3, 6 + 3 * i, 3, std::to_string(ch));
+            setField(codes, 1 + 3 * i, 3, std::to_string(k == 1 ? 10 : k == 2 ? 6 : k == 3 ? 7 : k == 4 ? 1 : k >= 48 && k <= 51 ? 11 : 0));
+        }
+        out.push_back(l3);
+        for (int ch : list) {
+            const int k = s.kinds[static_cast<std::size_t>(ch - 1)];
+            if (k == 2 || k == 3) {
+                std::string l = t[4];
+                setField(l, 1, 10, "0.0");
+                setField(l, 11, 10, "1.0");
+                setField(l, 21, 10, "90.0");
+                setField(l, 31, 10, k == 2 ? "0.0" : "90.0");
+                out.push_back(l);
+            } else {
+                out.push_back(t[3]);
+            }
+        }
+        std::string site = t[5];
+        setField(site, 13, 3, std::to_string(s.machine));
+        setField(site, 41, 5, fixed(s.dt, 1));
+        setField(site, 46, 5, fixed(s.depth, 1));
+        setField(site, 51, 5, fixed(s.gauge, 1));
+        out.insert(out.end(), {site, t[6], t[7], t[8], codes});
+        ASSERT_EQ(writeTextLines(folder + "/bayes2.ini", out), Status::Ok);
+    }
+
+    static std::vector<std::string> arguments(const Site& s, const std::string& dataFile, long long start = 1,
+                                              int options = 0x04)
+    {
+        return {"2026", "5", "6", "10", "0", std::to_string(s.samples), std::to_string(s.kinds.size()),
+                std::to_string(start), std::to_string(options), dataFile};
+    }
+
+    std::string folder;
+};
+
+// "nr40g.txt" read by its columns.
+struct Nr40g {
+    bool failed = true;
+    int nf = 0, nd = 0;
+    std::vector<double> frequency;
+    std::vector<std::vector<double>> density;
+
+    static Nr40g read(const std::string& path)
+    {
+        Nr40g g;
+        std::vector<std::string> lines;
+        if (readTextLines(path, lines) != Status::Ok || lines.empty() || lines[0].find("NaN") != std::string::npos)
+            return g;
+        g.nf = std::atoi(lines[0].substr(40, 5).c_str());
+        g.nd = std::atoi(lines[0].substr(45, 5).c_str());
+        std::size_t at = 1;
+        for (int i = 0; i < g.nf; ++i) {
+            if (at >= lines.size())
+                return g;
+            g.frequency.push_back(std::atof(lines[at++].substr(0, 12).c_str()));
+            std::vector<double> row;
+            while (static_cast<int>(row.size()) < g.nd && at < lines.size()) {
+                const std::string& l = lines[at++];
+                for (std::size_t c = 0; c + 12 <= l.size() && static_cast<int>(row.size()) < g.nd; c += 12)
+                    row.push_back(std::atof(l.substr(c, 12).c_str()));
+            }
+            if (static_cast<int>(row.size()) != g.nd)
+                return g;
+            g.density.push_back(row);
+        }
+        g.failed = false;
+        return g;
+    }
+
+    // Energy-weighted circular mean of the direction sums, degrees.
+    double meanDirection() const
+    {
+        double sx = 0.0, sy = 0.0;
+        for (int j = 0; j < nd; ++j) {
+            double e = 0.0;
+            for (int i = 0; i < nf; ++i)
+                e += density[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+            const double a = 6.283185307179586 * j / nd;
+            sx += e * std::sin(a);
+            sy += e * std::cos(a);
+        }
+        const double d = std::atan2(sx, sy) * 180.0 / 3.141592653589793;
+        return d < 0.0 ? d + 360.0 : d;
+    }
+    // 0-based direction index of the largest density.
+    int peakDirection() const
+    {
+        double best = -1.0;
+        int at = 0;
+        for (int j = 0; j < nd; ++j)
+            for (int i = 0; i < nf; ++i)
+                if (density[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] > best) {
+                    best = density[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+                    at = j;
+                }
+        return at;
+    }
+};
+
+inline double angleError(double a, double b) { return std::abs(std::remainder(a - b, 360.0)); }
+
+}  // namespace esttest
