@@ -412,7 +412,7 @@ bool estimateEmep(const DirectionalEquations& eq, int maxOrder, EmepResult& out,
     return have;
 }
 
-bool estimateBdm(const DirectionalEquations& eq, const BdmSettings& settings, BdmResult& out)
+bool estimateBdm(const DirectionalEquations& eq, const BdmSettings& settings, BdmResult& out, double errorFloor)
 {
     const int nd = eq.nd;
     const int m = static_cast<int>(eq.count());
@@ -521,8 +521,12 @@ bool estimateBdm(const DirectionalEquations& eq, const BdmSettings& settings, Bd
         }
         if (std::isnan(logDet) || !std::isfinite(objective))
             continue;
-        const double variance = std::max(objective / m, 1e-300);
-        const double abic = m * std::log(kTwoPi * variance) + m + logDet - (nd - 1) * std::log(u2);
+        // -2 ln of the marginal likelihood with the error variance at its
+        // maximum-likelihood value, but never below the sampling floor:
+        // with more directions than equations the data can always be met
+        // exactly, and a free variance would then favour ever rougher fits.
+        const double variance = std::max(objective / m, std::max(errorFloor, 1e-300));
+        const double abic = m * std::log(kTwoPi * variance) + objective / variance + logDet - nd * std::log(u2);
         if (!have || abic < out.abic) {
             have = true;
             out.abic = abic;

@@ -145,8 +145,10 @@ struct BdmResult {
     double abic = 0.0;
 };
 
-// Bayesian directional method.  False when no trial converged to a finite
-// estimate.
-bool estimateBdm(const DirectionalEquations& eq, const BdmSettings& settings, BdmResult& out);
+// Bayesian directional method.  The error variance of ABIC is never taken
+// below `errorFloor` (see estimateEmep).  False when no trial converged to a
+// finite estimate.
+bool estimateBdm(const DirectionalEquations& eq, const BdmSettings& settings, BdmResult& out,
+                 double errorFloor = 1e-12);
 
 }  // namespace varenta::est
