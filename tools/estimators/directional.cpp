@@ -420,106 +420,125 @@ bool estimateBdm(const DirectionalEquations& eq, const BdmSettings& settings, Bd
         return false;
     const double dt = kTwoPi / nd;
     const std::size_t k = static_cast<std::size_t>(nd);
-    // Smoothness operator: D^T D of the cyclic second difference, a
-    // circulant with the stencil 1 -4 6 -4 1.
-    auto addSmoothness = [&](std::vector<double>& a, double u2) {
-        for (int j = 0; j < nd; ++j) {
-            const auto idx = [&](int off) { return static_cast<std::size_t>(j * nd + ((j + off) % nd + nd) % nd); };
-            a[idx(0)] += 6.0 * u2;
-            a[idx(1)] += -4.0 * u2;
-            a[idx(-1)] += -4.0 * u2;
-            a[idx(2)] += u2;
-            a[idx(-2)] += u2;
-        }
-    };
-    auto roughness = [&](const std::vector<double>& x) {
+    const auto at = [k](int r, int c) { return static_cast<std::size_t>(r) * k + static_cast<std::size_t>(c); };
+    const auto wrap = [nd](int j) { return static_cast<std::size_t>((j % nd + nd) % nd); };
+    // x = ln D on the grid.  The prior penalises the cyclic second
+    // differences: u^2 |Dx|^2, D^T D the circulant with stencil 1 -4 6 -4 1.
+    auto smoothness = [&](const std::vector<double>& x, std::vector<double>& out2) {
         double s = 0.0;
         for (int j = 0; j < nd; ++j) {
-            const double d2 = x[static_cast<std::size_t>((j + nd - 1) % nd)] - 2.0 * x[static_cast<std::size_t>(j)] +
-                              x[static_cast<std::size_t>((j + 1) % nd)];
+            out2[static_cast<std::size_t>(j)] = x[wrap(j - 2)] - 4.0 * x[wrap(j - 1)] + 6.0 * x[static_cast<std::size_t>(j)] -
+                                                4.0 * x[wrap(j + 1)] + x[wrap(j + 2)];
+            const double d2 = x[wrap(j - 1)] - 2.0 * x[static_cast<std::size_t>(j)] + x[wrap(j + 1)];
             s += d2 * d2;
         }
         return s;
     };
+    std::vector<double> ex(k), dtdx(k);
+    // Residuals r = phi - W exp(x) dt; returns |r|^2.
+    std::vector<double> resid(static_cast<std::size_t>(m));
     auto misfit = [&](const std::vector<double>& x) {
+        for (std::size_t j = 0; j < k; ++j)
+            ex[j] = std::exp(x[j]) * dt;
         double s = 0.0;
         for (int i = 0; i < m; ++i) {
-            const double* w = &eq.kernel[static_cast<std::size_t>(i) * k];
+            const double* w = &eq.kernel[at(i, 0)];
             double model = 0.0;
             for (int j = 0; j < nd; ++j)
-                model += w[j] * std::exp(x[static_cast<std::size_t>(j)]);
-            const double e = eq.phi[static_cast<std::size_t>(i)] - model * dt;
-            s += e * e;
+                model += w[j] * ex[static_cast<std::size_t>(j)];
+            resid[static_cast<std::size_t>(i)] = eq.phi[static_cast<std::size_t>(i)] - model;
+            s += resid[static_cast<std::size_t>(i)] * resid[static_cast<std::size_t>(i)];
         }
         return s;
     };
+    std::vector<double> amat(static_cast<std::size_t>(m) * k), h(k * k), g(k);
+    // amat = d model / d x at x (ex must hold exp(x) dt); h = A^T A + u^2 D^T D.
+    auto normalMatrix = [&](double u2) {
+        for (int i = 0; i < m; ++i)
+            for (int j = 0; j < nd; ++j)
+                amat[at(i, j)] = eq.kernel[at(i, j)] * ex[static_cast<std::size_t>(j)];
+        std::fill(h.begin(), h.end(), 0.0);
+        for (int i = 0; i < m; ++i) {
+            const double* r = &amat[at(i, 0)];
+            for (int p = 0; p < nd; ++p) {
+                const double rp = r[p];
+                double* hp = &h[at(p, 0)];
+                for (int q = 0; q <= p; ++q)
+                    hp[q] += rp * r[q];
+            }
+        }
+        for (int p = 0; p < nd; ++p)
+            for (int q = 0; q < p; ++q)
+                h[at(q, p)] = h[at(p, q)];
+        for (int j = 0; j < nd; ++j) {
+            h[at(j, j)] += 6.0 * u2;
+            h[at(j, static_cast<int>(wrap(j + 1)))] -= 4.0 * u2;
+            h[at(j, static_cast<int>(wrap(j - 1)))] -= 4.0 * u2;
+            h[at(j, static_cast<int>(wrap(j + 2)))] += u2;
+            h[at(j, static_cast<int>(wrap(j - 2)))] += u2;
+        }
+    };
 
-    std::vector<double> x(k, -std::log(kTwoPi)), xn(k), a(k * k), b(k), amat(static_cast<std::size_t>(m) * k), rhs(static_cast<std::size_t>(m));
+    std::vector<double> x(k, -std::log(kTwoPi)), xn(k), hcopy;
     bool have = false;
+    int worse = 0;  // trials in a row whose ABIC did not improve
     double u = settings.largest;
-    for (int trial = 0; trial < settings.trials; ++trial, u *= settings.ratio) {
+    for (int trial = 0; trial < settings.trials && worse < 2; ++trial, u *= settings.ratio) {
         const double u2 = u * u;
-        double logDet = std::numeric_limits<double>::quiet_NaN();
-        double objective = misfit(x) + u2 * roughness(x);
+        double objective = misfit(x) + u2 * smoothness(x, dtdx);
+        bool failed = false;
         for (int iter = 0; iter < settings.iterations; ++iter) {
-            // Linearise exp(x) about the current x.
-            for (int i = 0; i < m; ++i) {
-                const double* w = &eq.kernel[static_cast<std::size_t>(i) * k];
-                double s = 0.0;
-                for (int j = 0; j < nd; ++j) {
-                    const double v = w[j] * std::exp(x[static_cast<std::size_t>(j)]) * dt;
-                    amat[static_cast<std::size_t>(i) * k + static_cast<std::size_t>(j)] = v;
-                    s += v * (1.0 - x[static_cast<std::size_t>(j)]);
-                }
-                rhs[static_cast<std::size_t>(i)] = eq.phi[static_cast<std::size_t>(i)] - s;
-            }
-            std::fill(a.begin(), a.end(), 0.0);
-            for (int i = 0; i < m; ++i) {
-                const double* r = &amat[static_cast<std::size_t>(i) * k];
-                for (int p = 0; p < nd; ++p) {
-                    const double rp = r[p];
-                    if (rp == 0.0)
-                        continue;
-                    double* ap = &a[static_cast<std::size_t>(p) * k];
-                    for (int q = 0; q <= p; ++q)
-                        ap[q] += rp * r[q];
-                }
-            }
-            for (int p = 0; p < nd; ++p)
-                for (int q = 0; q < p; ++q)
-                    a[static_cast<std::size_t>(q) * k + static_cast<std::size_t>(p)] = a[static_cast<std::size_t>(p) * k + static_cast<std::size_t>(q)];
-            addSmoothness(a, u2);
+            // Newton step on |r|^2 + u^2 |Dx|^2: the Gauss-Newton matrix plus
+            // the curvature of exp, -diag(sum_i r_i A_ij); the plain
+            // Gauss-Newton matrix where that is not positive definite.
+            misfit(x);
+            smoothness(x, dtdx);
+            normalMatrix(u2);
+            // sum_i r_i A_ij is both the data part of the gradient and the
+            // curvature of exp on the diagonal.
+            hcopy = h;
             for (int j = 0; j < nd; ++j) {
                 double s = 0.0;
                 for (int i = 0; i < m; ++i)
-                    s += amat[static_cast<std::size_t>(i) * k + static_cast<std::size_t>(j)] * rhs[static_cast<std::size_t>(i)];
-                b[static_cast<std::size_t>(j)] = s;
+                    s += amat[at(i, j)] * resid[static_cast<std::size_t>(i)];
+                g[static_cast<std::size_t>(j)] = s - u2 * dtdx[static_cast<std::size_t>(j)];
+                hcopy[at(j, j)] -= s;
             }
-            logDet = choleskySolve(a, b, nd);
-            if (std::isnan(logDet))
-                break;
-            // Damped step toward the solution of the linearised problem.
-            double step = 1.0, change = 0.0;
-            double next = objective;
-            for (int half = 0; half < 20; ++half, step *= 0.5) {
+            std::vector<double> step = g;
+            if (std::isnan(choleskySolve(hcopy, step, nd))) {
+                hcopy = h;
+                step = g;
+                if (std::isnan(choleskySolve(hcopy, step, nd))) {
+                    failed = true;
+                    break;
+                }
+            }
+            double scale = 1.0, change = 0.0, next = objective;
+            for (int half = 0; half < 20; ++half, scale *= 0.5) {
                 change = 0.0;
                 for (std::size_t j = 0; j < k; ++j) {
-                    xn[j] = x[j] + step * (b[j] - x[j]);
-                    change = std::max(change, std::abs(xn[j] - x[j]));
+                    xn[j] = x[j] + scale * step[j];
+                    change = std::max(change, std::abs(scale * step[j]));
                 }
-                next = misfit(xn) + u2 * roughness(xn);
+                next = misfit(xn) + u2 * smoothness(xn, dtdx);
                 if (std::isfinite(next) && next <= objective)
                     break;
             }
             if (!(std::isfinite(next) && next <= objective))
                 break;
             x.swap(xn);
-            const double drop = objective - next;
             objective = next;
-            if (change < 1e-7 || drop <= 1e-13 * objective)
+            if (change < 1e-6)
                 break;
         }
-        if (std::isnan(logDet) || !std::isfinite(objective))
+        if (failed || !std::isfinite(objective))
+            continue;
+        // ABIC of the model linearised at the estimate.
+        misfit(x);
+        normalMatrix(u2);
+        std::vector<double> none(k, 0.0);
+        const double logDet = choleskySolve(h, none, nd);
+        if (std::isnan(logDet))
             continue;
         // -2 ln of the marginal likelihood with the error variance at its
         // maximum-likelihood value, but never below the sampling floor:
@@ -527,8 +546,12 @@ bool estimateBdm(const DirectionalEquations& eq, const BdmSettings& settings, Bd
         // exactly, and a free variance would then favour ever rougher fits.
         const double variance = std::max(objective / m, std::max(errorFloor, 1e-300));
         const double abic = m * std::log(kTwoPi * variance) + objective / variance + logDet - nd * std::log(u2);
+        // ABIC has one minimum along the decreasing u: two trials past it end
+        // the search.
+        ++worse;
         if (!have || abic < out.abic) {
             have = true;
+            worse = 0;
             out.abic = abic;
             out.u = u;
             out.spreading.resize(k);
