@@ -35,7 +35,9 @@ bool isRotatedCopy(const std::string& path)
 
 const char* programName(Method m) { return m == Method::Emep ? "emep2" : "bayes2"; }
 
-std::string number(double v) { return rightAlign(formatMask(v, "0.00000E+00"), 12); }
+// A field of 12: "0.00000E+00" keeps its two-digit exponent only down to
+// 1E-99, so smaller magnitudes are written as 0.
+std::string number(double v) { return rightAlign(formatMask(std::abs(v) < 1e-99 ? 0.0 : v, "0.00000E+00"), 12); }
 
 }  // namespace
 
@@ -243,6 +245,10 @@ bool estimate(Method method, const std::vector<std::string>& args, const std::st
                     d = r.spreading;
             }
         }
+        // A spreading that is not finite everywhere is no estimate.
+        ok = ok && std::all_of(d.begin(), d.end(), [](double v) { return std::isfinite(v) && v >= 0.0; });
+        if (!ok)
+            std::fill(d.begin(), d.end(), 0.0);
         if (ok) {
             ++estimated;
             for (double& v : d)
