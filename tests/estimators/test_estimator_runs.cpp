@@ -141,6 +141,37 @@ TEST_F(RefusedBurst, LeavesOutArraySensorsWithANote)
     EXPECT_NE(report.notes[1].find("not a wave sensor"), std::string::npos);
 }
 
+// With the level included (options bit 0x08) it joins the estimate and
+// gives the frequency spectrum; without it, it is left out with a note.
+TEST_F(RefusedBurst, IncludesTheLevelOnlyWhenTheOptionsSaySo)
+{
+    const std::string master = writeMaster(sea(200.0, 10.0, {1, 2, 3, 4}));
+    for (bool level : {true, false}) {
+        Site site;
+        site.kinds = {1, 2, 3, 4};
+        site.level = level;
+        for (Method m : {Method::Emep, Method::Bdm}) {
+            SCOPED_TRACE(std::string(m == Method::Emep ? "emep2" : "bayes2") + (level ? " with level" : " without"));
+            m == Method::Emep ? writeEmepParameters(site) : writeBdmParameters(site);
+            // bayes2 is told about the level by its list; keep it listed to see the note.
+            if (m == Method::Bdm && !level) {
+                Site listed = site;
+                listed.level = true;
+                writeBdmParameters(listed);
+            }
+            ASSERT_EQ(est::runEstimatorProgram(m, arguments(site, master, 1, level ? 0x0C : 0x04), folder), 0);
+            const Nr40g g = Nr40g::read(folder + "/nr40g.txt");
+            ASSERT_FALSE(g.failed);
+            EXPECT_LT(angleError(g.meanDirection(), 200.0), 3.0);
+            est::DirectionalSpectrum out;
+            est::RunReport report;
+            ASSERT_TRUE(est::estimate(m, arguments(site, master, 1, level ? 0x0C : 0x04), folder, out, report));
+            const bool noted = !report.notes.empty() && report.notes[0].find("excluded") != std::string::npos;
+            EXPECT_EQ(noted, !level && m == Method::Bdm);
+        }
+    }
+}
+
 // The built programs, black-box: installed by the installation step, they
 // find their folder through VARENTA_HOME, write nr40g.txt there and say
 // why on standard error when they cannot.
