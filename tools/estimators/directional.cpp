@@ -274,7 +274,7 @@ void emepEvaluate(const DirectionalEquations& eq, const std::vector<double>& bas
     }
     double z = 0.0;
     for (double& v : fit.d) {
-        v = std::exp(v - top);
+        v = v - top > -700.0 ? std::exp(v - top) : 0.0;  // no denormal results
         z += v;
     }
     for (double& v : fit.d)
@@ -305,7 +305,7 @@ void emepFit(const DirectionalEquations& eq, const std::vector<double>& basis, i
     std::vector<double> a(static_cast<std::size_t>(params * params)), g(static_cast<std::size_t>(params));
     std::vector<double> trial(static_cast<std::size_t>(params));
     EmepFit next;
-    for (int iter = 0; iter < 200 && fit.sse > 1e-30; ++iter) {
+    for (int iter = 0; iter < 100 && fit.sse > 1e-30; ++iter) {
         // d model_i / d p_q = sum_j w_ij D_j (basis_qj - mean_q) dt
         for (int q = 0; q < params; ++q) {
             double s = 0.0;
@@ -356,7 +356,7 @@ void emepFit(const DirectionalEquations& eq, const std::vector<double>& basis, i
                 p = trial;
                 std::swap(fit, next);
                 lambda = std::max(lambda / 5.0, 1e-12);
-                if (gain <= 1e-14 * fit.sse + 1e-32)
+                if (gain <= 1e-10 * fit.sse + 1e-32)
                     return;
             } else {
                 lambda *= 8.0;
