@@ -57,7 +57,7 @@ TEST_F(ParameterFiles, ShippedTemplatesReadAsParameterFiles)
     EXPECT_DOUBLE_EQ(b.depth, 10.0);
     EXPECT_DOUBLE_EQ(*b.gaugeHeight, 0.5);
     EXPECT_DOUBLE_EQ(*b.settings.currentAboveGauge, 0.1);
-    EXPECT_EQ(b.settings.bdm.trials, 12);
+    EXPECT_EQ(b.settings.bdm.trials, 16);
 }
 
 TEST_F(ParameterFiles, MalformedFieldsAreRefusedWithTheirPlace)

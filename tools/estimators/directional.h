@@ -133,7 +133,7 @@ bool estimateEmep(const DirectionalEquations& eq, int maxOrder, EmepResult& out,
 double samplingErrorFloor(int bins);
 
 struct BdmSettings {
-    int trials = 12;         // hyper-parameter values tried
+    int trials = 16;         // hyper-parameter values tried
     double largest = 4.0;    // first (largest) value of u
     double ratio = 0.5;      // factor from one trial to the next
     int iterations = 40;     // Gauss-Newton steps per trial at most
