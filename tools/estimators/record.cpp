@@ -101,11 +101,17 @@ CrossSpectra::CrossSpectra(const std::vector<std::vector<double>>& records, doub
     df_ = n_ > 0 ? 1.0 / (n_ * dt) : 1.0;
     if (n_ < 2)
         return;
-    double* in = fftw_alloc_real(static_cast<std::size_t>(n_));
-    fftw_complex* out = fftw_alloc_complex(static_cast<std::size_t>(bins_));
-    fftw_plan plan = fftw_plan_dft_r2c_1d(n_, in, out, FFTW_ESTIMATE);
+    // A complex transform of the real record: FFTW plans it several times
+    // faster than the real-input transform of a length like 2400, which
+    // matters for a program that runs once per burst.
+    fftw_complex* in = fftw_alloc_complex(static_cast<std::size_t>(n_));
+    fftw_complex* out = fftw_alloc_complex(static_cast<std::size_t>(n_));
+    fftw_plan plan = fftw_plan_dft_1d(n_, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
     for (const std::vector<double>& r : records) {
-        std::copy(r.begin(), r.end(), in);
+        for (int i = 0; i < n_; ++i) {
+            in[i][0] = r[static_cast<std::size_t>(i)];
+            in[i][1] = 0.0;
+        }
         fftw_execute(plan);
         std::vector<std::complex<double>> s(static_cast<std::size_t>(bins_));
         for (int b = 0; b < bins_; ++b)
