@@ -173,8 +173,9 @@ TEST_F(RefusedBurst, IncludesTheLevelOnlyWhenTheOptionsSaySo)
 }
 
 // The built programs, black-box: installed by the installation step, they
-// find their folder through VARENTA_HOME, write nr40g.txt there and say
-// why on standard error when they cannot.
+// find their folder as the current folder (as the processing program starts
+// them) or through VARENTA_HOME, write nr40g.txt there and say why on
+// standard error when they cannot.
 TEST_F(RefusedBurst, InstalledProgramsRunFromTheirFolder)
 {
     const fs::path built = fs::path(VARENTA_BINARY_DIR) / "programdata";
@@ -187,7 +188,8 @@ TEST_F(RefusedBurst, InstalledProgramsRunFromTheirFolder)
         std::string name2(name);
         name2 == "emep2" ? writeEmepParameters(site) : writeBdmParameters(site);
         for (bool good : {true, false}) {
-            std::string cmd = "VARENTA_HOME='" + folder + "' '" + (built / name).string() + "'";
+            std::string cmd = good ? "cd '" + folder + "' && env -u VARENTA_HOME '" + (built / name).string() + "'"
+                                   : "VARENTA_HOME='" + folder + "' '" + (built / name).string() + "'";
             for (const std::string& a : arguments(site, master, good ? 1 : 1025))
                 cmd += " '" + a + "'";
             cmd += " 2>'" + folder + "/err.txt'";

@@ -2,12 +2,14 @@
 
 #include "common/channeltable.h"
 #include "common/format.h"
+#include "common/progfolder.h"
 #include "common/textfile.h"
 #include "tools/estimators/record.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 namespace varenta::est {
@@ -262,6 +264,18 @@ bool estimate(Method method, const std::vector<std::string>& args, const std::st
         return false;
     }
     return true;
+}
+
+std::string estimatorFolder(Method method, const std::string& executablePath)
+{
+    const char* home = std::getenv("VARENTA_HOME");
+    if (!(home && *home)) {
+        std::error_code ec;
+        const std::filesystem::path cwd = std::filesystem::current_path(ec);
+        if (!ec && std::filesystem::is_regular_file(cwd / (method == Method::Emep ? "emep2.ini" : "bayes2.ini"), ec))
+            return cwd.string();
+    }
+    return resolveProgramFolder(executablePath);
 }
 
 int runEstimatorProgram(Method method, const std::vector<std::string>& args, const std::string& folder)

@@ -43,6 +43,12 @@ struct RunReport {
 bool estimate(Method method, const std::vector<std::string>& args, const std::string& programFolder,
               DirectionalSpectrum& out, RunReport& report);
 
+// The folder of the parameter file, the channel table and "nr40g.txt":
+// VARENTA_HOME when set; else the current folder when it holds the
+// parameter file (the processing program starts the estimator with its
+// program folder current); else the folder of the executable.
+std::string estimatorFolder(Method method, const std::string& executablePath);
+
 // The whole program: estimate, then write "nr40g.txt" into the program
 // folder (replacing it), or "NaN" on its first line when the estimation
 // failed.  The reason and the notes go to standard error, one line each,
