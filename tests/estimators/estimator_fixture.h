@@ -6,6 +6,7 @@
 #include "common/installdata.h"
 #include "common/masterfile.h"
 #include "common/numeric.h"
+#include "common/sector.h"
 #include "common/textfile.h"
 #include "tools/estimators/run.h"
 #include "tools/synth/synth.h"
@@ -98,46 +99,52 @@ protected:
         return info.measurementPath;
     }
 
-    // DirSpec.tmp: the currents of measurement 1 turned by the header's mean
-    // bearing with the sign pattern of the processing program.
+    // Rewrites the current pair (x, y) of every sample row of measurement 1
+    // of `from` into `to` (sectors with fresh check bytes); `condition`
+    // ORed into the measurement-condition byte first.
+    void rewriteCurrents(const std::string& from, const std::string& to, int condition,
+                         const std::function<std::pair<double, double>(double, double, const MeasurementHeader&)>& turn)
+    {
+        std::string out;
+        ASSERT_EQ(readFileBytes(from, out), Status::Ok);
+        out[16] = static_cast<char>(static_cast<std::uint8_t>(out[16]) | condition);
+        const auto* p = reinterpret_cast<const std::uint8_t*>(out.data());
+        MeasurementHeader h;
+        std::vector<std::int16_t> w;
+        out[3] = 0;
+        fixSectorChecksum(reinterpret_cast<std::uint8_t*>(out.data()));
+        ASSERT_EQ(readHeader(p, out.size(), h), Status::Ok);
+        ASSERT_EQ(unpackSamples(h, p, out.size(), w), Status::Ok);
+        const std::size_t c = static_cast<std::size_t>(h.channelCount), x = static_cast<std::size_t>(h.findChannel(2));
+        for (std::size_t i = 0; i + c <= w.size(); i += c) {
+            const auto [xr, yr] = turn(w[i + x], w[i + x + 1], h);
+            w[i + x] = saturateCount(static_cast<double>(roundEven(xr)));
+            w[i + x + 1] = saturateCount(static_cast<double>(roundEven(yr)));
+        }
+        out.resize(static_cast<std::size_t>(h.sectorsPerMeasurement) * 512);
+        std::size_t word = 0;
+        for (int s = 0; s < h.sectorsPerMeasurement; ++s) {
+            auto* sector = reinterpret_cast<std::uint8_t*>(out.data()) + static_cast<std::size_t>(s) * 512;
+            for (std::size_t o = s == 0 ? 256 : 8; o < 512 && word < w.size(); o += 2, ++word) {
+                sector[o] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(w[word]) & 0xFF);
+                sector[o + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(w[word]) >> 8);
+            }
+            fixSectorChecksum(sector);
+        }
+        ASSERT_EQ(writeFileBytesAtomic(to, out), Status::Ok);
+    }
+
+    // DirSpec.tmp: the currents turned by the header's mean bearing with the
+    // sign pattern of the processing program's rotation.
     std::string writeRotated(const std::string& master)
     {
-        std::string bytes;
-        EXPECT_EQ(readFileBytes(master, bytes), Status::Ok);
-        const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
-        MeasurementHeader h;
-        EXPECT_EQ(readHeader(p, bytes.size(), h), Status::Ok);
-        std::vector<std::int16_t> w;
-        EXPECT_EQ(unpackSamples(h, p, bytes.size(), w), Status::Ok);
-        const int c = h.channelCount, x = h.findChannel(2), y = x + 1;
-        const double t = h.meanBearing * 6.283185307179586 / 360.0;
-        const bool bit7 = (h.measureCondition & 0x80) != 0;
-        for (std::size_t i = 0; i + static_cast<std::size_t>(c) <= w.size(); i += static_cast<std::size_t>(c)) {
-            const double a = w[i + static_cast<std::size_t>(x)], b = w[i + static_cast<std::size_t>(y)];
-            const double xr = bit7 ? a * std::cos(t) - b * std::sin(t) : -a * std::cos(t) - b * std::sin(t);
-            const double yr = bit7 ? -a * std::sin(t) - b * std::cos(t) : a * std::sin(t) - b * std::cos(t);
-            w[i + static_cast<std::size_t>(x)] = saturateCount(static_cast<double>(roundEven(xr)));
-            w[i + static_cast<std::size_t>(y)] = saturateCount(static_cast<double>(roundEven(yr)));
-        }
-        std::string out = bytes.substr(0, static_cast<std::size_t>(h.sectorsPerMeasurement) * 512);
-        // Re-pack the samples into the copied sectors.
-        std::size_t word = 0;
-        for (int s = 0; s < h.sectorsPerMeasurement && word < w.size(); ++s) {
-            const std::size_t first = s == 0 ? 256 : static_cast<std::size_t>(s) * 512 + 8;
-            const std::size_t end = static_cast<std::size_t>(s + 1) * 512;
-            for (std::size_t o = first; o + 1 < end && word < w.size(); o += 2, ++word) {
-                const auto v = static_cast<std::uint16_t>(w[word]);
-                out[o] = static_cast<char>(v & 0xFF);
-                out[o + 1] = static_cast<char>(v >> 8);
-            }
-            out[static_cast<std::size_t>(s) * 512 + 3] = 0;
-            unsigned sum = 0;
-            for (std::size_t o = 0; o < 512; ++o)
-                sum += static_cast<std::uint8_t>(out[static_cast<std::size_t>(s) * 512 + o]);
-            out[static_cast<std::size_t>(s) * 512 + 3] = static_cast<char>((256 - sum % 256) % 256);
-        }
         const std::string path = folder + "/DirSpec.tmp";
-        EXPECT_EQ(writeFileBytesAtomic(path, out), Status::Ok);
+        rewriteCurrents(master, path, 0, [](double a, double b, const MeasurementHeader& h) {
+            const double t = h.meanBearing * 6.283185307179586 / 360.0;
+            if (h.measureCondition & 0x80)
+                return std::pair{a * std::cos(t) - b * std::sin(t), -a * std::sin(t) - b * std::cos(t)};
+            return std::pair{-a * std::cos(t) - b * std::sin(t), a * std::sin(t) - b * std::cos(t)};
+        });
         return path;
     }
 

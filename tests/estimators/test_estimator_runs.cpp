@@ -14,14 +14,15 @@ struct GeneratedSea {
     Method method;
     double direction;
     double s;
-    bool rotated;  // coordinate transformation on: the estimator reads DirSpec.tmp
+    bool rotated;   // coordinate transformation on: the estimator reads DirSpec.tmp
+    bool mirrored;  // a logger whose X axis points west (measurement-condition bit 7)
 };
 
 std::string describe(const ::testing::TestParamInfo<GeneratedSea>& p)
 {
     return std::string(p.param.method == Method::Emep ? "emep2" : "bayes2") + "_from" +
            std::to_string(static_cast<int>(p.param.direction)) + "_s" + std::to_string(static_cast<int>(p.param.s)) +
-           (p.param.rotated ? "_rotated" : "_master");
+           (p.param.rotated ? "_rotated" : "_master") + (p.param.mirrored ? "_mirroredX" : "");
 }
 
 class GeneratedBurst : public EstimatorFolder, public ::testing::WithParamInterface<GeneratedSea> {};
@@ -33,6 +34,8 @@ TEST_P(GeneratedBurst, ReadsTheGeneratorsDirection)
     o.sea.heading = c.rotated ? 40.0 : 0.0;  // the rotation must undo the instrument's heading
     o.seed = 7 + static_cast<std::uint64_t>(c.direction);
     std::string data = writeMaster(o);
+    if (c.mirrored)
+        rewriteCurrents(data, data, 0x80, [](double a, double b, const MeasurementHeader&) { return std::pair{-a, b}; });
     if (c.rotated)
         data = writeRotated(data);
     const Site site;
@@ -56,16 +59,20 @@ std::vector<GeneratedSea> seas()
         for (double s : {10.0, 75.0})
             for (double d : {30.0, 200.0, 315.0})
                 for (bool r : {false, true})
-                    v.push_back({m, d, s, r});
+                    v.push_back({m, d, s, r, false});
+    for (Method m : {Method::Emep, Method::Bdm})
+        for (bool r : {false, true})
+            v.push_back({m, 200.0, 10.0, r, true});
     return v;
 }
 
 INSTANTIATE_TEST_SUITE_P(Jonswap, GeneratedBurst, ::testing::ValuesIn(seas()), describe);
 
-// Bursts the estimators must refuse: "NaN" on line 1 and the reason.
-class RefusedBurst : public EstimatorFolder {};
+// One burst at a time: refusals, sensor choice, parameter lines, programs.
+class EstimatorRun : public EstimatorFolder {};
 
-TEST_F(RefusedBurst, WritesNanWithTheReason)
+// Bursts the estimators must refuse: "NaN" on line 1 and the reason.
+TEST_F(EstimatorRun, RefusedBurstWritesNanWithTheReason)
 {
     struct Case {
         const char* name;
@@ -126,7 +133,7 @@ TEST_F(RefusedBurst, WritesNanWithTheReason)
 
 // Array sensors and channels that are not wave sensors are left out with a
 // note; the estimate goes on with pressure and currents.
-TEST_F(RefusedBurst, LeavesOutArraySensorsWithANote)
+TEST_F(EstimatorRun, LeavesOutArraySensorsWithANote)
 {
     const synth::GeneratorOptions o = sea(315.0, 10.0, {1, 2, 3, 48, 6});
     const std::string master = writeMaster(o);
@@ -143,7 +150,7 @@ TEST_F(RefusedBurst, LeavesOutArraySensorsWithANote)
 
 // With the level included (options bit 0x08) it joins the estimate and
 // gives the frequency spectrum; without it, it is left out with a note.
-TEST_F(RefusedBurst, IncludesTheLevelOnlyWhenTheOptionsSaySo)
+TEST_F(EstimatorRun, IncludesTheLevelOnlyWhenTheOptionsSaySo)
 {
     const std::string master = writeMaster(sea(200.0, 10.0, {1, 2, 3, 4}));
     for (bool level : {true, false}) {
@@ -172,11 +179,27 @@ TEST_F(RefusedBurst, IncludesTheLevelOnlyWhenTheOptionsSaySo)
     }
 }
 
+// bayes2 takes each current component's axis from its parameter line:
+// swapped axes mirror the sea about the 45-degree line.
+TEST_F(EstimatorRun, Bayes2TakesTheCurrentAxesFromItsParameterLines)
+{
+    const std::string master = writeMaster(sea(200.0, 75.0));
+    const Site site;
+    writeBdmParameters(site);
+    std::vector<std::string> lines;
+    ASSERT_EQ(readTextLines(folder + "/bayes2.ini", lines), Status::Ok);
+    setField(lines[4], 31, 10, "90.0");  // channel 2 (X) said to lie along Y
+    setField(lines[5], 31, 10, "0.0");
+    ASSERT_EQ(writeTextLines(folder + "/bayes2.ini", lines), Status::Ok);
+    ASSERT_EQ(est::runEstimatorProgram(Method::Bdm, arguments(site, master), folder), 0);
+    EXPECT_LT(angleError(Nr40g::read(folder + "/nr40g.txt").meanDirection(), 250.0), 3.0);
+}
+
 // The built programs, black-box: installed by the installation step, they
 // find their folder as the current folder (as the processing program starts
 // them) or through VARENTA_HOME, write nr40g.txt there and say why on
 // standard error when they cannot.
-TEST_F(RefusedBurst, InstalledProgramsRunFromTheirFolder)
+TEST_F(EstimatorRun, InstalledProgramsRunFromTheirFolder)
 {
     const fs::path built = fs::path(VARENTA_BINARY_DIR) / "programdata";
     for (const char* name : {"emep2", "bayes2"}) {
