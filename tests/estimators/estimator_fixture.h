@@ -3,6 +3,7 @@
 // from the synthetic generator, the parameter files filled in as the
 // processing program fills them, the rotated copy DirSpec.tmp, and the
 // reading of "nr40g.txt" by its fixed columns.
+#include "common/format.h"
 #include "common/installdata.h"
 #include "common/masterfile.h"
 #include "common/numeric.h"
@@ -37,12 +38,7 @@ inline void setField(std::string& line, int col, int width, const std::string& t
     line.replace(static_cast<std::size_t>(col - 1), static_cast<std::size_t>(width), f);
 }
 
-inline std::string fixed(double v, int decimals)
-{
-    char b[32];
-    std::snprintf(b, sizeof b, "%.*f", decimals, v);
-    return b;
-}
+inline std::string fixed(double v, int decimals) { return formatMask(v, decimals == 1 ? "###0.0" : "###0.00"); }
 
 // What the processing program knows about the burst.
 struct Site {
@@ -196,13 +192,11 @@ protected:
                 list.push_back(static_cast<int>(c) + 1);
         }
         std::vector<std::string> out{t[0], t[1]};
-        std::string l3, codes;
+        std::string l3;
         setField(l3, 1, 5, std::to_string(list.size()));
         for (int i = 0; i < 30; ++i) {
             const int ch = i < static_cast<int>(list.size()) ? list[static_cast<std::size_t>(i)] : 0;
-            const int k = ch ? s.kinds[static_cast<std::size_t>(ch - 1)] : 0;
             setField(l3, 6 + 3 * i, 3, std::to_string(ch));
-            setField(codes, 1 + 3 * i, 3, std::to_string(k == 1 ? 10 : k == 2 ? 6 : k == 3 ? 7 : k == 4 ? 1 : k >= 48 && k <= 51 ? 11 : 0));
         }
         out.push_back(l3);
         for (int ch : list) {
@@ -223,7 +217,7 @@ protected:
         setField(site, 41, 5, fixed(s.dt, 1));
         setField(site, 46, 5, fixed(s.depth, 1));
         setField(site, 51, 5, fixed(s.gauge, 1));
-        out.insert(out.end(), {site, t[6], t[7], t[8], codes});
+        out.insert(out.end(), {site, t[6], t[7], t[8], t[9]});  // the sensor-code line is not read
         ASSERT_EQ(writeTextLines(folder + "/bayes2.ini", out), Status::Ok);
     }
 
@@ -237,12 +231,12 @@ protected:
     std::string folder;
 };
 
-// "nr40g.txt" read by its columns.
+// "nr40g.txt" read by its columns: the direction sums over the
+// frequencies and the direction of the largest density.
 struct Nr40g {
     bool failed = true;
-    int nf = 0, nd = 0;
-    std::vector<double> frequency;
-    std::vector<std::vector<double>> density;
+    int nf = 0, nd = 0, peak = 0;  // peak: 0-based direction index
+    std::vector<double> sums;
 
     static Nr40g read(const std::string& path)
     {
@@ -252,53 +246,26 @@ struct Nr40g {
             return g;
         g.nf = std::atoi(lines[0].substr(40, 5).c_str());
         g.nd = std::atoi(lines[0].substr(45, 5).c_str());
-        std::size_t at = 1;
-        for (int i = 0; i < g.nf; ++i) {
-            if (at >= lines.size())
-                return g;
-            g.frequency.push_back(std::atof(lines[at++].substr(0, 12).c_str()));
-            std::vector<double> row;
-            while (static_cast<int>(row.size()) < g.nd && at < lines.size()) {
-                const std::string& l = lines[at++];
-                for (std::size_t c = 0; c + 12 <= l.size() && static_cast<int>(row.size()) < g.nd; c += 12)
-                    row.push_back(std::atof(l.substr(c, 12).c_str()));
+        g.sums.assign(static_cast<std::size_t>(g.nd), 0.0);
+        const std::size_t perRow = 1 + static_cast<std::size_t>((g.nd + 5) / 6);
+        if (lines.size() != 1 + perRow * static_cast<std::size_t>(g.nf))
+            return g;
+        double best = -1.0;
+        for (int i = 0; i < g.nf; ++i)
+            for (int j = 0; j < g.nd; ++j) {
+                const std::string& l = lines[2 + perRow * static_cast<std::size_t>(i) + static_cast<std::size_t>(j / 6)];
+                const double v = std::atof(l.substr(static_cast<std::size_t>(j % 6) * 12, 12).c_str());
+                g.sums[static_cast<std::size_t>(j)] += v;
+                if (v > best) {
+                    best = v;
+                    g.peak = j;
+                }
             }
-            if (static_cast<int>(row.size()) != g.nd)
-                return g;
-            g.density.push_back(row);
-        }
         g.failed = false;
         return g;
     }
-
-    // Energy-weighted circular mean of the direction sums, degrees.
-    double meanDirection() const
-    {
-        double sx = 0.0, sy = 0.0;
-        for (int j = 0; j < nd; ++j) {
-            double e = 0.0;
-            for (int i = 0; i < nf; ++i)
-                e += density[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-            const double a = 6.283185307179586 * j / nd;
-            sx += e * std::sin(a);
-            sy += e * std::cos(a);
-        }
-        const double d = std::atan2(sx, sy) * 180.0 / 3.141592653589793;
-        return d < 0.0 ? d + 360.0 : d;
-    }
-    // 0-based direction index of the largest density.
-    int peakDirection() const
-    {
-        double best = -1.0;
-        int at = 0;
-        for (int j = 0; j < nd; ++j)
-            for (int i = 0; i < nf; ++i)
-                if (density[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] > best) {
-                    best = density[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-                    at = j;
-                }
-        return at;
-    }
+    // Energy-weighted circular mean direction, degrees.
+    double meanDirection() const { return est::meanDirection(sums) * 180.0 / est::kPi; }
 };
 
 inline double angleError(double a, double b) { return std::abs(std::remainder(a - b, 360.0)); }
