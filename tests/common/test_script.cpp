@@ -176,3 +176,32 @@ TEST(CommandTable, RulesRefuseAndUnknownNamesAreSaid)
 }
 
 }  // namespace
+
+#include "common/windowgeometry.h"
+
+namespace {
+
+TEST(WindowPlacement, KeptInsideTheAreaThatShowsIt)
+{
+    const PlaceRect screen{0, 0, 800, 600};
+    struct Case {
+        PlaceRect wanted;
+        PlaceRect expected;
+    };
+    const Case cases[] = {
+        {{10, 20, 400, 300}, {10, 20, 400, 300}},        // fits: unchanged
+        {{100, 100, 15360, 11520}, {0, 0, 800, 600}},    // a twips-sized window fills the area
+        {{700, 500, 400, 300}, {400, 300, 400, 300}},    // hanging out: moved in
+        {{-50, -40, 200, 100}, {0, 0, 320, 240}},        // outside, too small: moved and raised
+        {{30, 30, 9000, 200}, {0, 30, 800, 240}},        // one axis too wide, the other too small
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(boundedPlacement(c.wanted, screen, 320, 240), c.expected)
+            << c.wanted.left << "," << c.wanted.top << " " << c.wanted.width << "x" << c.wanted.height;
+    // An area smaller than the minimum wins over the minimum.
+    EXPECT_EQ(boundedPlacement({0, 0, 100, 100}, {0, 0, 150, 90}, 320, 240), (PlaceRect{0, 0, 150, 90}));
+    // An area that does not start at 0 (a second screen).
+    EXPECT_EQ(boundedPlacement({0, 0, 500, 400}, {1920, 0, 1280, 1024}, 320, 240), (PlaceRect{1920, 0, 500, 400}));
+}
+
+}  // namespace
