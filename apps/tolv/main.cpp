@@ -1,6 +1,8 @@
 // The processing program: the program folder, the command line, the main
 // window and its start-up sequence.
 #include "common/progfolder.h"
+#include "tolv/publish/ui/automation.h"
+#include "tolv/publish/ui/publishing.h"
 #include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
 #include "tolv/spectra/ui/powerspectrumview.h"
@@ -30,8 +32,15 @@ int main(int argc, char** argv)
     window.addView(std::move(spectra.view));
     // The results record of every processed measurement.
     varenta::attachResultsRecordStep(window);
-    // The processing-conditions dialog (Mcset, MPcset, Bcset).
-    varenta::attachConditionsDialog(window);
+    // Web pages, upload and download (Mtrans, DownloadLatest).
+    varenta::Publishing* publishing = varenta::attachPublishing(window);
+    // The processing-conditions dialog (Mcset, MPcset, Bcset) with its
+    // download button.
+    varenta::attachConditionsDialog(window, [publishing] { return publishing->download(); });
+    // The scan of arriving files and the unattended cycle; SIGTERM/SIGINT
+    // end the program as the exit command does.
+    varenta::attachAutomation(window, *publishing);
+    varenta::installTerminationHandler(window);
     window.startUp();
     return app.exec();
 }
