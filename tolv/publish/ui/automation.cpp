@@ -24,9 +24,45 @@ namespace fs = std::filesystem;
 
 namespace varenta {
 
-Automation::Automation(MDIForm1& window, Publishing& publishing)
-    : QObject(&window), w_(window), pub_(publishing), log_(window.programFolder(), window.clock())
+MsgAnswer UnattendedPrompter::message(const std::string& title, const std::string& text, MsgIcon icon,
+                                      MsgButtons buttons)
 {
+    if (!unattended())
+        return inner_.message(title, text, icon, buttons);
+    log_.write(title + ": " + text);
+    switch (buttons) {
+    case MsgButtons::YesNo:
+    case MsgButtons::YesNoCancel: return MsgAnswer::Yes;
+    case MsgButtons::RetryCancel: return MsgAnswer::Cancel;
+    default: return MsgAnswer::Ok;
+    }
+}
+
+std::string UnattendedPrompter::ask(const std::string& title, const std::string& prompt, const std::string& preset,
+                                    int countdown, const std::string& checkText, bool* checked)
+{
+    if (!unattended())
+        return inner_.ask(title, prompt, preset, countdown, checkText, checked);
+    log_.write(title + ": " + prompt + " [" + preset + "]");
+    return preset;
+}
+
+InputResult UnattendedPrompter::input(const InputRequest& r)
+{
+    if (!unattended())
+        return inner_.input(r);
+    return Prompter::input(r);
+}
+
+Automation::Automation(MDIForm1& window, Publishing& publishing)
+    : QObject(&window), w_(window), pub_(publishing), log_(window.programFolder(), window.clock()),
+      prompter_(window.prompter(), log_)
+{
+    window.setPrompter(&prompter_);
+    publishing.onStatus = [this](const std::string& t) {
+        if (prompter_.unattended())
+            log_.write(t);
+    };
 }
 
 void Automation::status(const std::string& text)
@@ -93,6 +129,7 @@ void Automation::tick()
     if (inTick_)
         return;
     inTick_ = true;
+    UnattendedPrompter::Scope unattended(prompter_);
     w_.timer2()->stop();
     const StartOptions& o = w_.startOptions();
     const std::string base = w_.userFolderBase();
@@ -132,7 +169,6 @@ void Automation::processNewest()
     if (a & (autofn::kWebUpload | autofn::kWebCopy)) {
         uiWait(1000);
         pub_.publish();
-        log_.write(pub_.lastPublish().finalText);
         uiWait(1000);
     }
 }
@@ -157,6 +193,7 @@ void Automation::autoProcessRegistered(const std::string& masterPath)
     const std::string path = trimBlanks(masterPath);
     if (path.empty())
         return;
+    UnattendedPrompter::Scope unattended(prompter_);
     DataSet& d = w_.dataSet();
     const auto lower = [](std::string s) {
         std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -210,6 +247,12 @@ Automation* attachAutomation(MDIForm1& window, Publishing& publishing)
     window.hooks().toggleScan = [a](bool force) { a->toggle(force); };
     window.hooks().evaluateScan = [a] { a->evaluate(); };
     window.schedulerJobs().processing = [a](const std::string& p) { a->autoProcessRegistered(p); };
+    // The automatic download runs unattended too (its texts are logged).
+    window.schedulerJobs().download = [a, download = window.schedulerJobs().download] {
+        UnattendedPrompter::Scope unattended(a->unattendedPrompter());
+        if (download)
+            download();
+    };
     return a;
 }
 

@@ -8,6 +8,7 @@
 //
 // The scan starts by itself (at start-up and after every initialization)
 // when start flag 0x02 is set and item 83 value 4 holds an interval above 0.
+#include "common/prompter.h"
 #include "tolv/publish/autolog.h"
 #include "tolv/publish/webscan.h"
 
@@ -29,6 +30,31 @@ inline constexpr const char* kScanStarted = "Ｗｅｂサイトスキャン起�
 inline constexpr const char* kBackingUp = "バックアップ中";
 inline constexpr const char* kBackupDone = "バックアップ終了";
 
+// While an automatic step runs nobody is there to answer: every message
+// and question is written to the log and gets its default (Ok, Yes, Cancel
+// for Retry/Cancel, the preset of a question).  Otherwise the window's own
+// prompter answers.
+class UnattendedPrompter final : public Prompter {
+public:
+    UnattendedPrompter(Prompter& inner, AutoLog& log) : inner_(inner), log_(log) {}
+    MsgAnswer message(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    std::string ask(const std::string& title, const std::string& prompt, const std::string& preset, int countdown,
+                    const std::string& checkText, bool* checked) override;
+    InputResult input(const InputRequest& r) override;
+    // Nested: unattended while at least one automatic step runs.
+    struct Scope {
+        explicit Scope(UnattendedPrompter& p) : p_(p) { ++p_.depth_; }
+        ~Scope() { --p_.depth_; }
+        UnattendedPrompter& p_;
+    };
+    bool unattended() const { return depth_ > 0; }
+
+private:
+    Prompter& inner_;
+    AutoLog& log_;
+    int depth_ = 0;
+};
+
 class Automation : public QObject {
     Q_OBJECT
 public:
@@ -48,6 +74,7 @@ public:
 
     WebScanner& scanner() { return scanner_; }
     AutoLog& log() { return log_; }
+    UnattendedPrompter& unattendedPrompter() { return prompter_; }
     QToolButton* button() const { return button_; }
     void setButton(QToolButton* b) { button_ = b; }
     const std::vector<TakeOutcome>& lastTaken() const { return taken_; }
@@ -60,6 +87,7 @@ private:
     MDIForm1& w_;
     Publishing& pub_;
     AutoLog log_;
+    UnattendedPrompter prompter_;
     WebScanner scanner_;
     WeeklyBackup backup_;
     std::vector<std::string> table_;

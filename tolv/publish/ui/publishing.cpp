@@ -71,7 +71,11 @@ Progress Publishing::progress(bool withStop)
 {
     MDIForm1* w = &w_;
     return makeUiProgress([w, withStop] { return withStop && w->stopRequested(); },
-                          [w](const std::string& t) { w->setPanel(panel::kStatus, t); });
+                          [this, w](const std::string& t) {
+                              w->setPanel(panel::kStatus, t);
+                              if (onStatus)
+                                  onStatus(t);
+                          });
 }
 
 WebPagesInput Publishing::pageInput() const
@@ -155,7 +159,7 @@ bool Publishing::download()
     req.timeLimitSeconds = static_cast<int>(w_.settings().integer(69, 6));
     if (req.target.empty()) {
         downloaded_ = {};
-        w_.setPanel(panel::kStatus, pubtext::kDownloadFailed);
+        progress(false).say(pubtext::kDownloadFailed);
     } else {
         downloaded_ = downloadLatest(req, *runner_, progress(true));
         if (downloaded_.status == Status::Ok)
@@ -178,6 +182,8 @@ Publishing* attachPublishing(MDIForm1& window)
     auto* pub = new Publishing(window);
     window.setCommand(QStringLiteral("Mtrans"), [pub] { pub->publish(); });
     window.setCommand(QStringLiteral("DownloadLatest"), [pub] { pub->confirmAndDownload(); });
+    // The automatic download of the scheduler.
+    window.schedulerJobs().download = [pub] { pub->download(); };
     return pub;
 }
 

@@ -12,6 +12,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,6 +43,9 @@ public:
     const PublishOutcome& lastPublish() const { return published_; }
     const DownloadOutcome& lastDownload() const { return downloaded_; }
     bool transferring() const { return busy_; }
+    // Also receives every status text of the transfers (the automatic
+    // cycle logs them).
+    std::function<void(const std::string&)> onStatus;
     // Replaces the process runner (tests).
     void setRunner(std::unique_ptr<ProcessRunner> runner) { runner_ = std::move(runner); }
 
