@@ -47,8 +47,11 @@ ProcessRequest transferCommand(const std::string& folder, const char* batch, con
     r.windowStyle = windowStyle;
     const fs::path b = fs::path(folder) / batch;
     if (isFile(b)) {
+        // The shell reads the batch file as its input, so CR LF lines work.
         r.program = "/bin/sh";
-        r.arguments = {b.string()};
+        r.arguments = {"-s"};
+        r.inputFile = b.string();
+        r.inputIsScript = true;
         return r;
     }
     r.program = kFtpClient;

@@ -6,7 +6,7 @@
 // the expected file (download).
 //
 // On this platform a batch file ("tolvb.bat", "tolvd.bat") is a shell script
-// run by /bin/sh in the program folder; without one the command-line FTP
+// run by /bin/sh in the program folder (read as the shell's input); without one the command-line FTP
 // client runs without prompts ("ftp -i -n -v") with the user's script
 // ("tolvb.txt", "tolvd.txt") as its command input.
 #include "common/progress.h"

@@ -134,4 +134,24 @@ TEST_F(PublishingFixture, ClosedPortEndsBothTransfersAndTheWindowStaysResponsive
     EXPECT_TRUE(sh.w().settings().value(83, 0).empty());
 }
 
+TEST(PublishingBatch, BatchFilesRunInsteadOfTheClientScripts)
+{
+    ProgramFolder pf;
+    pf.generateOpened(2);
+    // The scripts would reach no server; the batch files do the transfers.
+    for (const char* script : {"tolvb.txt", "tolvd.txt"})
+        ASSERT_EQ(writeTextLines(pf.path(script), ftpScript(FtpServer::freePort(), {})), Status::Ok);
+    ASSERT_EQ(writeTextLines(pf.path("tolvb.bat"), {"mkdir -p sent", "cp NR2??.htm sent/"}), Status::Ok);
+    ASSERT_EQ(writeTextLines(pf.path("tolvd.bat"), {"printf 'burst' > NR077r.tmp"}), Status::Ok);
+    pf.setIni({{69, 6, "5"}, {85, 4, "10"}, {83, 1, "nr???r.tmp"}});
+    Shell sh(pf);
+    attachPublishing(sh.w());
+    sh.w().startUp();
+    sh.w().runCommand(QStringLiteral("Mtrans"));
+    EXPECT_EQ(bytesOf(pf.dir / "sent" / "NR21h.htm"), bytesOf(pf.dir / "NR21h.htm"));
+    sh.w().runCommand(QStringLiteral("DownloadLatest"));
+    EXPECT_EQ(sh.w().settings().value(83, 0), pf.path("NR077r.tmp"));
+    EXPECT_EQ(bytesOf(pf.dir / "NR077r.tmp"), "burst");
+}
+
 }  // namespace
