@@ -11,6 +11,9 @@
 
 #include "common/textcodec.h"
 
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
@@ -192,3 +195,46 @@ TEST_F(AutomationFixture, ScanStartsOnlyWithUserFolderOperationAndAnInterval)
 }
 
 }  // namespace
+
+// The program as a station runs it: no display, the scan started by the
+// command line, two bursts merged and processed, then SIGTERM ends it as the
+// exit command does.
+TEST_F(AutomationFixture, StationProgramScansWithoutADisplayAndEndsOnSigterm)
+{
+    const QString exe = QString::fromUtf8(VARENTA_BINARY_DIR) + QStringLiteral("/tolv");
+    if (!QFileInfo::exists(exe))
+        GTEST_SKIP() << "the program is not built";
+    const std::vector<std::tuple<int, int, std::string>> values = {
+        {83, 1, "nr???m.tmp"}, {83, 3, "1"}, {83, 4, "100"}, {99, 2, "1"}, {85, 4, "0"}};
+    setValues(pf, "tolvi.ini", values);
+    setValues(pf, "tolvi.org", values);
+    pf.generate(2);
+    const std::string master = bytesOf(pf.master());
+    fs::create_directories(base);
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VARENTA_HOME"), QString::fromStdString(pf.dir.string()));
+    p.setProcessEnvironment(env);
+    p.start(exe, {"-platform", "offscreen", QString::fromStdString("3,,," + base.string() + ",0")});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    for (std::size_t k = 0; k < 2; ++k) {
+        std::ofstream(base / "NR012M.tmp", std::ios::binary) << master.substr(k * master.size() / 2, master.size() / 2);
+        for (int t = 0; t < 300 && fs::exists(base / "NR012M.tmp"); ++t)
+            p.waitForFinished(100);
+        ASSERT_FALSE(fs::exists(base / "NR012M.tmp")) << "burst " << k;
+    }
+    p.waitForFinished(1500);  // the processing after the merge
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(bytesOf(base / "NR012M.h10"), master);
+    std::vector<std::string> log;
+    ASSERT_EQ(readTextLines(pf.path(kAutoLogName), log), Status::Ok);
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                            [](const std::string& l) { return l.find(kScanStopped) != std::string::npos; }));
+    Settings saved;
+    ASSERT_EQ(saved.load((base / "tolvi.ini").string()), Status::Ok);
+    EXPECT_EQ(saved.value(83, 0), (base / "NR012M.tmp").string());
+}
