@@ -204,6 +204,22 @@ TEST_F(PagesFixture, PagesUpToAMissingTemplateStayAndAreWhole)
     EXPECT_EQ(page("NR22c.htm"), "<pre></pre>\r\n");  // the table window is not open
 }
 
+TEST_F(PagesFixture, DirectionalPagesTakeBothPictureSizes)
+{
+    for (const char* t : {"21h.txt", "22ep.txt", "23ep.txt", "23d.txt", "23c.txt", "24hp.txt"})
+        ASSERT_EQ(writeTextLines((dir / ("NR" + std::string(t))).string(), {"MMM NNN <font> WWWW HHHH AAAA BBBB <pre>"}),
+                  Status::Ok);
+    ASSERT_EQ(writeTextLines((dir / "NR26h.txt").string(), {"MMM WWWW HHHH AAAA BBBB"}), Status::Ok);
+    std::ofstream(dir / "NR26g.jpg", std::ios::binary) << jpegHead(800, 600);
+    std::ofstream(dir / "NR27g.jpg", std::ios::binary) << jpegHead(12345, 7);
+    in.directional = true;
+    in.pictureOpen[6] = in.pictureOpen[7] = true;
+    const WebPagesOutcome o = makeWebPages(in);
+    ASSERT_EQ(o.status, Status::Ok) << o.failure;
+    EXPECT_EQ(o.written.back(), (dir / "NR26h.htm").string());
+    EXPECT_EQ(page("NR26h.htm"), "012  800  600 2345    7\r\n");
+}
+
 TEST_F(PagesFixture, MissingPictureOrPlaceholderEndsTheGeneration)
 {
     in.pictureOpen[5] = true;  // velocity graph open, but no picture file

@@ -76,6 +76,10 @@ void Automation::toggle(bool forceStop)
     if (forceStop || scanning_) {
         const bool was = scanning_;
         w_.timer2()->stop();
+        // The clock stops with the scan unless a timed automatic function
+        // still needs it.
+        if (!(w_.runtime().autoWord & autofn::kAnyTimed))
+            w_.timer3()->stop();
         scanning_ = false;
         if (button_)
             button_->setChecked(false);

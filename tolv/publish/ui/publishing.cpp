@@ -51,8 +51,7 @@ std::string paneText(QPlainTextEdit* pane)
 // Folder plus a name, with the '/' the program's paths use.
 std::string joinPath(const std::string& folder, const std::string& name) { return (fs::path(folder) / name).string(); }
 
-// Scheduled and scripted transfers must not take a half-written results file
-// for a whole one: the file is read once per page build.
+// The results file as it stands when the pages are built.
 std::string readResults(const DataSet& d)
 {
     std::string bytes;
