@@ -130,7 +130,9 @@ ScanHost Automation::host()
 
 void Automation::tick()
 {
-    if (inTick_)
+    // A transfer or a stepping run of the user is not interrupted: the scan
+    // looks again at the next tick.
+    if (inTick_ || pub_.transferring() || w_.runtime().state(statebit::kStepping))
         return;
     inTick_ = true;
     UnattendedPrompter::Scope unattended(prompter_);
