@@ -31,16 +31,12 @@ std::string bytesOf(const fs::path& p)
     return b;
 }
 
-// Values of an initialization file of the program folder.
-void setValues(const ProgramFolder& pf, const char* file, const std::vector<std::tuple<int, int, std::string>>& values)
+// Settings of the program folder, also as the template the data folders
+// initialization files are made from.
+void setBoth(const ProgramFolder& pf, const std::vector<std::tuple<int, int, std::string>>& values)
 {
-    std::vector<std::string> layout;
-    ASSERT_EQ(readTextLines(pf.path(file), layout), Status::Ok);
-    Settings s;
-    ASSERT_EQ(s.load(pf.path(file)), Status::Ok);
-    for (const auto& [item, value, text] : values)
-        s.set(item, value, text);
-    ASSERT_EQ(writeTextLines(pf.path(file), s.render(layout)), Status::Ok);
+    pf.setIni(values);
+    fs::copy_file(pf.path("tolvi.ini"), pf.path("tolvi.org"), fs::copy_options::overwrite_existing);
 }
 
 bool waitFor(const std::function<bool()>& done, int ms)
@@ -82,12 +78,8 @@ TEST_F(AutomationFixture, BurstsArrivingInTwoFoldersAreMergedProcessedAndUploade
                               std::string("user ") + FtpServer::kUser + " " + FtpServer::kPassword, "binary",
                               "cd www", "mput NR2??.htm", "mput NR2??.jpg", "bye"}),
               Status::Ok);
-    // The data folders get their initialization file from the template.
-    const std::vector<std::tuple<int, int, std::string>> values = {
-        {83, 1, "nr???m.tmp"}, {83, 3, "1"}, {83, 4, "100"}, {99, 2, "1"}, {69, 6, "20"},
-        {85, 4, "10"},         {84, 0, "0"}, {84, 1, "2"},   {96, 5, "2"}, {89, 0, "800"}};
-    setValues(pf, "tolvi.ini", values);
-    setValues(pf, "tolvi.org", values);
+    setBoth(pf, {{83, 1, "nr???m.tmp"}, {83, 3, "1"}, {83, 4, "100"}, {99, 2, "1"}, {69, 6, "20"}, {85, 4, "10"},
+                 {84, 0, "0"}, {84, 1, "2"}, {96, 5, "2"}, {89, 0, "800"}});
 
     synth::GeneratorOptions o = pf.generate(3);
     const std::string master = bytesOf(pf.master());
@@ -153,7 +145,7 @@ TEST_F(AutomationFixture, BurstsArrivingInTwoFoldersAreMergedProcessedAndUploade
 TEST_F(AutomationFixture, ArrivedMasterProcessesItsNewestMeasurements)
 {
     pf.generate(5);
-    setValues(pf, "tolvi.ini", {{99, 2, "3"}, {83, 0, "kept"}});
+    pf.setIni({{99, 2, "3"}, {83, 0, "kept"}});
     // Results records not processed yet: the error row.
     std::string rows;
     for (int m = 1; m <= 5; ++m)
@@ -180,7 +172,7 @@ TEST_F(AutomationFixture, ScanStartsOnlyWithUserFolderOperationAndAnInterval)
         bool scanning;
     } cases[] = {{"2,,,", "100", true}, {"0,,,", "100", false}, {"2,,,", "0", false}, {"2,,,", "", false}};
     for (const auto& c : cases) {
-        setValues(pf, "tolvi.ini", {{83, 4, c.interval}});
+        pf.setIni({{83, 4, c.interval}});
         Shell sh(pf, c.argument + base.string());
         Publishing* pub = attachPublishing(sh.w());
         Automation* a = attachAutomation(sh.w(), *pub);
@@ -204,10 +196,7 @@ TEST_F(AutomationFixture, StationProgramScansWithoutADisplayAndEndsOnSigterm)
     const QString exe = QString::fromUtf8(VARENTA_BINARY_DIR) + QStringLiteral("/tolv");
     if (!QFileInfo::exists(exe))
         GTEST_SKIP() << "the program is not built";
-    const std::vector<std::tuple<int, int, std::string>> values = {
-        {83, 1, "nr???m.tmp"}, {83, 3, "1"}, {83, 4, "100"}, {99, 2, "1"}, {85, 4, "0"}};
-    setValues(pf, "tolvi.ini", values);
-    setValues(pf, "tolvi.org", values);
+    setBoth(pf, {{83, 1, "nr???m.tmp"}, {83, 3, "1"}, {83, 4, "100"}, {99, 2, "1"}, {85, 4, "0"}});
     pf.generate(2);
     const std::string master = bytesOf(pf.master());
     fs::create_directories(base);

@@ -62,25 +62,6 @@ struct TransferFixture : testing::Test {
     }
 };
 
-TEST_F(TransferFixture, BatchFilePreferredOverTheClientScript)
-{
-    for (const auto& [batch, script] : {std::pair{kUploadBatch, kUploadScript}, {kDownloadBatch, kDownloadScript}}) {
-        touch(prog / script);
-        ProcessRequest r = transferCommand(prog.string(), batch, script, 6);
-        EXPECT_EQ(r.program, kFtpClient);
-        EXPECT_EQ(r.inputFile, (prog / script).string());
-        EXPECT_TRUE(r.inputIsScript);
-        touch(prog / batch);
-        r = transferCommand(prog.string(), batch, script, 6);
-        EXPECT_EQ(r.program, "/bin/sh");
-        EXPECT_EQ(r.inputFile, (prog / batch).string());
-        EXPECT_EQ(r.workingFolder, prog.string());
-    }
-    fs::remove(prog / kUploadScript);
-    fs::remove(prog / kUploadBatch);
-    EXPECT_EQ(transferCommand(prog.string(), kUploadBatch, kUploadScript, 1).inputFile, "/dev/null");
-}
-
 TEST_F(TransferFixture, UploadWaitIsBoundedAndTheProcessStopped)
 {
     PublishRequest r = request();
