@@ -177,6 +177,13 @@ void Automation::processNewest()
         pub_.publish();
         uiWait(1000);
     }
+    // The automatic printing of the main window, by its switches.
+    const SchedulerJobs& jobs = w_.schedulerJobs();
+    if ((a & autofn::kGraphPrint) && jobs.printGraph)
+        jobs.printGraph();
+    if ((a & autofn::kTablePrint) && jobs.printTable)
+        jobs.printTable(static_cast<int>(w_.settings().integer(68, 5)));
+    w_.redisplay();
 }
 
 void Automation::processArrived(const std::string& masterPath)
