@@ -73,6 +73,8 @@ constexpr std::uint32_t kTablePrint = 0x02;
 constexpr std::uint32_t kGraphPrint = 0x04;
 constexpr std::uint32_t kProcessing = 0x08;
 constexpr std::uint32_t kDownload = 0x20;
+constexpr std::uint32_t kWebUpload = 0x10;   // after processing, upload the pages with the FTP script
+constexpr std::uint32_t kWebCopy = 0x40;     // after processing, copy the pages to the web folder
 constexpr std::uint32_t kFolderInit = 0x40;  // set at load with start flag kFolderInit but not kUserFolderMode
 constexpr std::uint32_t kAnyTimed = kTablePrint | kGraphPrint | kProcessing | kDownload;
 }  // namespace autofn

@@ -4,6 +4,7 @@
 #include "common/ui/qtutil.h"
 #include "common/ui/scriptrunner.h"
 #include "tolv/program/assemble.h"
+#include "tolv/publish/ui/automation.h"
 #include "tolv/shell/ui/mdiform1.h"
 #include "tolv/shell/ui/scripthost.h"
 
@@ -56,6 +57,8 @@ int main(int argc, char** argv)
 
     varenta::MDIForm1 window(options);
     varenta::assembleProcessingProgram(window);
+    // SIGTERM and SIGINT end the program as the exit command does.
+    varenta::installTerminationHandler(window);
 
     varenta::TolvScriptHost host(window);
     std::optional<varenta::ScriptRunner> runner;

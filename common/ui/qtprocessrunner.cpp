@@ -1,18 +1,11 @@
 #include "common/ui/qtprocessrunner.h"
 
-#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
-#include <algorithm>
-
 namespace varenta {
-
-namespace {
-// The longest the window goes without serving its events during a wait.
-constexpr int kWaitSliceMs = 50;
-}  // namespace
 
 QtProcessRunner::QtProcessRunner() = default;
 
@@ -27,35 +20,39 @@ bool QtProcessRunner::start(const ProcessRequest& request)
         args << QString::fromStdString(a);
     if (!request.workingFolder.empty())
         process_->setWorkingDirectory(QString::fromStdString(request.workingFolder));
-    // The estimator's standard output and error go nowhere: nobody reads
-    // them, and a full pipe must never block the child.
+    QByteArray script;
+    const bool feed = request.inputIsScript && !request.inputFile.empty();
+    if (feed) {
+        QFile f(QString::fromStdString(request.inputFile));
+        if (f.open(QIODevice::ReadOnly))
+            script = f.readAll();
+        script.replace("\r\n", "\n");
+    } else {
+        process_->setStandardInputFile(request.inputFile.empty() ? QProcess::nullDevice()
+                                                                 : QString::fromStdString(request.inputFile));
+    }
+    // Nobody reads the output, and a full pipe must never block the child.
     process_->setStandardOutputFile(QProcess::nullDevice());
     process_->setStandardErrorFile(QProcess::nullDevice());
-    process_->start(QString::fromStdString(request.program), args, QIODevice::ReadOnly);
+    process_->start(QString::fromStdString(request.program), args);
     if (!process_->waitForStarted(5000)) {
         process_.reset();
         return false;
     }
+    if (feed) {
+        process_->write(script);
+        process_->closeWriteChannel();
+    }
     return true;
 }
 
-bool QtProcessRunner::waitFinished(int ms, const Progress& progress)
+bool QtProcessRunner::waitForEnd(int ms)
 {
-    if (!process_)
+    if (!process_ || process_->state() == QProcess::NotRunning)
         return true;
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        if (process_->state() == QProcess::NotRunning)
-            return true;
-        const qint64 left = static_cast<qint64>(ms) - clock.elapsed();
-        if (left <= 0)
-            return false;
-        if (process_->waitForFinished(static_cast<int>(std::min<qint64>(left, kWaitSliceMs))))
-            return true;
-        if (!progress.keepGoing())
-            return process_->state() == QProcess::NotRunning;
-    }
+    if (process_->waitForFinished(ms))
+        return true;
+    return process_->state() == QProcess::NotRunning;
 }
 
 void QtProcessRunner::terminate()

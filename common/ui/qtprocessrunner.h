@@ -13,7 +13,7 @@ public:
     QtProcessRunner();
     ~QtProcessRunner() override;
     bool start(const ProcessRequest& request) override;
-    bool waitFinished(int ms, const Progress& progress) override;
+    bool waitForEnd(int ms) override;
     void terminate() override;
 
 private:

@@ -1,5 +1,7 @@
 #include "tolv/program/assemble.h"
 
+#include "tolv/publish/ui/automation.h"
+#include "tolv/publish/ui/publishing.h"
 #include "tolv/publish/ui/textcommands.h"
 #include "tolv/shell/ui/fileattach.h"
 #include "tolv/shell/ui/form3attach.h"
@@ -23,8 +25,13 @@ void assembleProcessingProgram(MDIForm1& window)
     window.addView(std::move(directional.contour));
     // The results record of every processed measurement.
     attachResultsRecordStep(window);
-    // The processing-conditions dialog (Mcset, MPcset, Bcset).
-    attachConditionsDialog(window);
+    // Web pages, upload and download (Mtrans, DownloadLatest).
+    Publishing* publishing = attachPublishing(window);
+    // The processing-conditions dialog (Mcset, MPcset, Bcset) with its
+    // download button.
+    attachConditionsDialog(window, [publishing] { return publishing->download(); });
+    // The scan of arriving files and the unattended cycle.
+    attachAutomation(window, *publishing);
     // Date and time editors, table saves and the whole-file commands.
     attachFileCommands(window);
     // The conversion to text data files and the export for analysis.

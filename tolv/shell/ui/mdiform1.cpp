@@ -49,6 +49,7 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget* parent)
     setObjectName(QStringLiteral("MDIForm1"));
     folder_ = options_.programFolder.empty() ? programFolder() : options_.programFolder;
     prompter_ = options_.prompter ? options_.prompter : static_cast<Prompter*>(&qtPrompter_);
+    basePrompter_ = prompter_;
     clock_ = options_.clock ? options_.clock : &appClock();
     start_ = parseStartOptions(options_.argument, folder_);
     init_ = std::make_unique<InitStore>(settings_, state_, start_, folder_);

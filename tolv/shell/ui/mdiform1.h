@@ -151,6 +151,8 @@ public:
     const std::string& userFolderBase() const { return userBase_; }
     const std::string& errorRowText() const { return errorRow_; }
     void setWebFolder(const std::string& folder) { webFolder_ = folder; }
+    // Replaces the prompter (nullptr: the one the window was made with).
+    void setPrompter(Prompter* p) { prompter_ = p ? p : basePrompter_; }
     StatusPanels& statusPanels() { return panels_; }
 
     // ---- ShellServices ----
@@ -231,6 +233,7 @@ private:
     std::unique_ptr<DataSession> session_;
     QtPrompter qtPrompter_;
     Prompter* prompter_ = nullptr;
+    Prompter* basePrompter_ = nullptr;
     const Clock* clock_ = nullptr;
     Progress progress_;
 

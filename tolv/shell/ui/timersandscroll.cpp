@@ -79,11 +79,14 @@ void MDIForm1::timer1Tick()
 
 void MDIForm1::timer2Tick()
 {
+    // The scan owns the whole tick: its texts, and whether the timer runs on.
+    if (hooks_.scanTick) {
+        hooks_.scanTick();
+        return;
+    }
     timer2_->stop();
     setPanel(panel::kStatus, scanTickText(start_.flags, true, userBase_));
     uiWait(200);
-    if (hooks_.scanTick)
-        hooks_.scanTick();
     setPanel(panel::kStatus, scanTickText(start_.flags, false, userBase_));
     timer2_->start();
 }
