@@ -249,13 +249,10 @@ void rotatePair(std::int16_t& x, std::int16_t& y, double t, std::uint8_t measure
     const double c = std::cos(t), s = std::sin(t);
     const double xv = x, yv = y;
     double xr, yr;
-    if (!(measureCondition & kConditionCurrentSigns)) {
-        // Counts that keep the sensor's own signs (the calibration negates
-        // nothing for them): the plain turn of the instrument axes to east
-        // and north.  The sign pattern below would reverse every direction.
-        xr = xv * c + yv * s;
-        yr = -xv * s + yv * c;
-    } else if (measureCondition & kConditionKeepXSign) {
+    // The estimators read the rotated pair in this sign pattern (X towards
+    // west, Y towards south of the turned axes), whatever signs the counts
+    // were recorded with; they undo it themselves.
+    if (measureCondition & kConditionKeepXSign) {
         xr = xv * c - yv * s;
         yr = -xv * s - yv * c;
     } else {

@@ -34,7 +34,7 @@ protected:
         cfg.recording.durationMinutes = 1;
         cfg.recording.intervalMinutes = 10;
         cfg.recording.cheapSynthesis = true;
-        cfg.prefillMeasurements = 2;
+        cfg.prefillMeasurements = 1;
         emu = std::make_unique<EmulatorRunner>(cfg);
         ASSERT_EQ(emu->openPty(), Status::Ok);
         emu->start();
@@ -47,7 +47,8 @@ protected:
     }
 
     // Runs the program with a script; standard output by lines.
-    std::vector<std::string> run(const std::string& script, int& exitCode)
+    std::vector<std::string> run(const std::string& script, int& exitCode,
+                                 const QString& items = QStringLiteral("1,38400"))
     {
         const std::string file = folder + "/run.script";
         std::ofstream(file, std::ios::binary) << script;
@@ -59,7 +60,7 @@ protected:
         p.setProcessEnvironment(env);
         p.start(QString::fromUtf8(VARENTA_BINARY_DIR) + QStringLiteral("/brenlo24"),
                 {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--script"),
-                 QString::fromStdString(file), QStringLiteral("1,38400")});
+                 QString::fromStdString(file), items});
         EXPECT_TRUE(p.waitForStarted(5000));
         EXPECT_TRUE(p.waitForFinished(60000));
         exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -125,6 +126,26 @@ TEST(Brenlo24CommandTable, EveryButtonAndPopupEntryIsACommand)
     }
     ::unsetenv("BRENLO24_COM1");
     fs::remove_all(folder);
+}
+
+}  // namespace
+
+namespace {
+
+// The device-information dialog driven by a script, as a person would:
+// open it, type the gauge height on its tab, send the temporary change.
+TEST_F(Brenlo24Script, DeviceDialogChangeThroughItsControls)
+{
+    int code = -1;
+    const auto lines = run("Command1_1\nwait-idle\nset-text Form2.Text4_1 0.45\nForm2.Command1_0\nwait-idle\nquit\n",
+                           code, QStringLiteral("1,38400,,,800"));
+    EXPECT_EQ(code, 0) << ::testing::PrintToString(lines);
+    const Packet ram = emu->with([](LoggerEmulator& l) { return l.deviceInfo(true); });
+    const Packet nv = emu->with([](LoggerEmulator& l) { return l.deviceInfo(false); });
+    EXPECT_EQ(ram[128] | (ram[129] << 8), 45);
+    EXPECT_EQ(nv[128] | (nv[129] << 8), 50);  // a temporary change leaves the stored value
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "status: 変更終了"), lines.end())
+        << ::testing::PrintToString(lines);
 }
 
 }  // namespace

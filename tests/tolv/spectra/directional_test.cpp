@@ -152,8 +152,8 @@ TEST(DirectionalRotation, AngleAndSigns)
         {100, 50, 0, 0x20, -100, -50},             // no rotation, the sign pattern still applies
         {100, 50, 0, 0xA0, 100, -50},
         {100, 0, quarter, 0xA0, 0, -100},           // x' = x cos t, y' = -x sin t
-        {100, 50, 0, 0x00, 100, 50},                // own signs: a plain turn
-        {100, 0, quarter, 0x80, 0, -100},           // X along east turned a quarter: south
+        {100, 50, 0, 0x00, -100, -50},              // the pattern holds whatever the recorded signs
+        {100, 0, quarter, 0x80, 0, -100},           // x' = x cos t, y' = -x sin t
         {-32768, 50, quarter, 0x20, -32768, 50},    // a missing member keeps the pair
         {30000, 30000, 45 * 6.283185 / 360, 0xA0, 0, -32767},  // saturates
     };
