@@ -29,7 +29,7 @@ int main(int argc, char** argv)
     window.hooks().conditionSamples = std::move(spectra.conditionSamples);
     window.addView(std::move(spectra.view));
     // The results record of every processed measurement.
-    varenta::attachResultsRecordStep(window);
+    varenta::attachResultsRecordStep(window, spectra.state);
     // The processing-conditions dialog (Mcset, MPcset, Bcset).
     varenta::attachConditionsDialog(window);
     window.startUp();

@@ -555,7 +555,9 @@ HeaderFields headerFor(const GeneratorOptions& o, std::uint32_t m)
         f.channelSlots[i] = 0x80 | (p.channels[i] & 0x3F);
     // Means from the sea state (independent of the random samples).
     const double tMid = secondsSince2000(t) + p.durationMinutes * 30.0;
-    f.meanBearing = static_cast<int>(roundEven(wrapDegrees(o.sea.heading))) % 360;
+    // The compass reads magnetic bearings: the true heading plus the
+    // declination (counter-clockwise degrees) the header carries.
+    f.meanBearing = static_cast<int>(roundEven(wrapDegrees(o.sea.heading + p.header.ext134))) % 360;
     const double tf = o.factors.of(code::temperature);
     f.meanWaterTemperature = static_cast<int>(saturateCount(temperatureAt(o.sea, tMid) / (tf != 0.0 ? tf : 0.01)));
     f.ext128 = static_cast<int>(roundEven(o.sea.gaugeHeight * 100.0)) & 0xFFFF;
@@ -644,7 +646,7 @@ Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
         } else if (c == code::compass) {
             const bool wobble = o.fidelity != Fidelity::Constant;
             for (std::size_t i = 0; i < v.size(); ++i)
-                v[i] = wrapDegrees(sea.heading + (wobble ? 0.3 * sensors.normal() : 0.0));
+                v[i] = wrapDegrees(sea.heading + p.header.ext134 + (wobble ? 0.3 * sensors.normal() : 0.0));
         } else if (c == code::temperature) {
             const bool wobble = o.fidelity != Fidelity::Constant;
             for (std::size_t i = 0; i < v.size(); ++i)
@@ -800,7 +802,7 @@ Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
     if (!st.temperatureRecorded)
         st.temperature = temperatureAt(sea, t0 + 0.5 * duration);
     if (!st.bearingRecorded)
-        st.bearing = wrapDegrees(sea.heading);
+        st.bearing = wrapDegrees(sea.heading + p.header.ext134);
     if (!st.windRecorded) {
         st.windSpeed = sea.windSpeed;
         st.windDirection = wrapDegrees(sea.windDirection);
