@@ -51,7 +51,8 @@ BurstInput burstInputFrom(const DataSet& d, const ConditionedRecord& rec, const 
 std::map<int, double> dataSetStatistics(const DataSet& d, const ConditionedRecord& rec, const ChannelTable& table,
                                         const Settings& s)
 {
-    if (!dataSetHasSamples(d) || d.values.empty())
+    // Statistics need the conditioned values with their burst means.
+    if (!dataSetHasSamples(d) || d.values.empty() || d.channelMeans.size() != d.values.size())
         return {};
     return computeBurstStatistics(burstInputFrom(d, rec, table, s));
 }
