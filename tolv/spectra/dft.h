@@ -28,11 +28,13 @@ public:
 
 private:
     void transform(std::vector<Complex>& x, bool inverse) const;
-    void mixed(const Complex* in, Complex* out, int n, int stride, std::size_t level, bool inverse) const;
+    void stages(std::vector<Complex>& x, bool inverse) const;
 
     int n_ = 0;
     std::vector<int> factors_;
+    std::vector<int> order_;                // input index of each position before the stages
     std::vector<Complex> twiddle_;          // exp(-2 pi i k / n), k = 0..n-1
+    std::vector<Complex> twiddleConj_;      // exp(+2 pi i k / n)
     mutable std::vector<Complex> scratch_;
     // Chirp transform for large prime factors.
     bool chirp_ = false;
