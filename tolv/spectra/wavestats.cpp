@@ -107,6 +107,12 @@ double meanOf(std::span<const double> x)
 
 }  // namespace
 
+bool loggerOnlyCode(int code)
+{
+    return code == 72 || code == 73 || code == 114 || code == 127 || (code >= 300 && code <= 335) ||
+           (code >= 200 && code <= 255) || (code >= 384 && code <= 511);
+}
+
 // ---------------------------------------------------------------------------
 // Zero-up-crossing
 

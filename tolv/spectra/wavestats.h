@@ -10,9 +10,12 @@
 // Codes the logger alone provides (no sample of the record carries them):
 // 72 and 73 (directional spectrum density and peak count), 114 (internal
 // temperature), 127 (sea-level pressure: the barometer's height is not
-// known here) and 300 to 335 (the current profile of a profiling meter).
-// Every other code is computed when its channel is recorded; a code whose
-// channel is missing is left out of the map.
+// known here), 300 to 335 (the current profile of a profiling meter) and
+// the count statistics of channels 10 to 32 (200 to 255, 384 to 511: a
+// record holds at most nine channels).  Every other code is computed when
+// its channel is recorded; a code whose channel is missing is left out of
+// the map.  Codes 0 to 3 and 6 are the record's own (date, time, number),
+// 64 the spacer.
 #include "common/masterfile.h"
 
 #include <complex>
@@ -22,6 +25,9 @@
 #include <vector>
 
 namespace varenta {
+
+// The codes of the comment above.
+bool loggerOnlyCode(int code);
 
 // ---- zero-up-crossing analysis ----
 

@@ -1,4 +1,6 @@
 // Burst statistics on signals whose statistics are known exactly.
+#include "common/resultitems.h"
+#include "common/settings.h"
 #include "tolv/spectra/dft.h"
 #include "tolv/spectra/wavestats.h"
 
@@ -6,6 +8,7 @@
 
 #include <cmath>
 #include <random>
+#include <set>
 
 namespace varenta {
 namespace {
@@ -143,6 +146,63 @@ TEST(WaveStatistics, PressureTransferRestoresTheSurfaceBelowTheCap)
     EXPECT_LT(s.lastBin, n / 2);
     // Above the cap frequency every bin is scaled by the limit.
     EXPECT_GT(s.lastBin, static_cast<int>(0.2 * n * dt));
+}
+
+}  // namespace
+}  // namespace varenta
+
+namespace varenta {
+namespace {
+
+// Every code of the shipped "tolvg.org" is computed for some set of nine
+// recorded channels, or is the record's own, or is one only the logger
+// provides.
+TEST(WaveStatistics, EveryDefinedCodeIsComputedOrTheLoggers)
+{
+    ResultItemTable items;
+    ASSERT_EQ(items.load(std::string(VARENTA_SOURCE_DIR) + "/data/tolvg.org"), Status::Ok);
+    const std::vector<std::vector<int>> channelSets = {
+        {1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 14, 15, 18, 19, 20, 21, 22}, {24, 25, 41, 42, 16, 17, 9, 10, 1}};
+    std::set<int> computed;
+    MeasurementHeader h;
+    for (const auto& kinds : channelSets) {
+        const int n = 2400;
+        std::vector<std::vector<float>> x(kinds.size(), std::vector<float>(n));
+        std::vector<std::vector<std::int16_t>> counts(kinds.size(), std::vector<std::int16_t>(n));
+        BurstInput in;
+        in.header = &h;
+        in.dt = 0.5;
+        for (std::size_t c = 0; c < kinds.size(); ++c) {
+            for (int i = 0; i < n; ++i) {
+                const double w = std::sin(2 * kPi * i * 0.5 / 9.0) + 0.3 * std::sin(2 * kPi * i * 0.5 / 5.3 + c);
+                x[c][static_cast<std::size_t>(i)] = static_cast<float>(50.0 * w + 10.0 * (c + 1));
+                counts[c][static_cast<std::size_t>(i)] = static_cast<std::int16_t>(x[c][static_cast<std::size_t>(i)] * 10);
+            }
+            StatsChannel ch;
+            ch.kind = kinds[c];
+            ch.values = x[c];
+            ch.counts = counts[c];
+            ch.mean = kinds[c] == 1 ? 900.0 : 10.0 * (c + 1);
+            ch.factor = 0.1;
+            in.channels.push_back(ch);
+        }
+        for (const auto& [code, value] : computeBurstStatistics(in)) {
+            EXPECT_TRUE(std::isfinite(value)) << code;
+            computed.insert(code);
+        }
+    }
+    // The 16-point names are written beside the directions they pair with.
+    std::set<int> names;
+    for (int code : computed)
+        if (const std::string partner = trimBlanks(items.value(code, 6)); !partner.empty())
+            names.insert(std::stoi(partner));
+    for (int code = 0; code <= items.count(); ++code) {
+        if (!items.defined(code))
+            continue;
+        const bool own = code <= 3 || code == 6 || code == 64 || names.count(code);
+        EXPECT_TRUE(own || computed.count(code) || loggerOnlyCode(code)) << code;
+        EXPECT_FALSE(computed.count(code) && loggerOnlyCode(code)) << code;
+    }
 }
 
 }  // namespace
