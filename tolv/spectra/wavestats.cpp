@@ -727,6 +727,9 @@ std::map<int, double> computeBurstStatistics(const BurstInput& in)
     out[112] = h.measureVoltage / 10.0;
     out[113] = h.dataErrorFlags;
 
+    if (!(dt > 0.0))
+        return out;
+
     // Counts of every channel.
     int missing = 0, spikes = 0;
     for (std::size_t c = 0; c < in.channels.size(); ++c) {
