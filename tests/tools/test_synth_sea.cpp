@@ -212,6 +212,7 @@ TEST(SynthSea, LongCrestedWavesMoveTheWaterAlongTheirTravel)
     };
     for (const Case& c : {Case{0.0, 1, 2}, Case{90.0, 2, 1}}) {
         GeneratorOptions o = seaPlan(1.0, 7.0, 3.3, 0.0, 3);
+        o.plan.header.measureCondition |= 0x20;  // the sensor's own axes
         o.sea.meanDirection = 270.0;
         o.sea.currentSpeed = 0.0;
         o.sea.heading = c.heading;
@@ -240,6 +241,7 @@ TEST(SynthSea, MeansFollowCurrentTideTemperatureAndCompass)
     o.sea.currentSpeed = 0.3;
     o.sea.currentDirection = 45.0;
     o.sea.heading = 90.0;
+    o.plan.header.measureCondition |= 0x20;  // the sensor's own axes
     o.sea.tideAmplitude = 1.2;
     o.sea.tidePeriodHours = 12.42;
     o.sea.waterTemperature = 18.0;

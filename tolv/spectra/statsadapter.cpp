@@ -4,7 +4,7 @@
 
 namespace varenta {
 
-StatsSettings statsSettingsFrom(const Settings& s)
+StatsSettings statsSettingsFrom(const Settings& s, const RuntimeState& state)
 {
     StatsSettings st;
     st.transfer.gaugeHeight = s.real(67, 0);
@@ -21,16 +21,17 @@ StatsSettings statsSettingsFrom(const Settings& s)
     st.declination = s.real(99, 6);
     st.rotation = s.isBlank(79, 1) ? 360.0 : s.real(79, 1);
     st.windLast10 = s.trimmed(99, 7) == "1";
+    st.currentTransform = conditioningSettingsFrom(s, state).currentTransform;
     return st;
 }
 
 BurstInput burstInputFrom(const DataSet& d, const ConditionedRecord& rec, const ChannelTable& table,
-                          const Settings& s)
+                          const Settings& s, const RuntimeState& state)
 {
     BurstInput in;
     in.header = &d.header;
     in.dt = d.header.sampleInterval();
-    in.settings = statsSettingsFrom(s);
+    in.settings = statsSettingsFrom(s, state);
     for (std::size_t c = 0; c < d.values.size(); ++c) {
         StatsChannel ch;
         ch.kind = c < d.header.channels.size() ? d.header.channels[c] : 0;
@@ -49,12 +50,12 @@ BurstInput burstInputFrom(const DataSet& d, const ConditionedRecord& rec, const 
 }
 
 std::map<int, double> dataSetStatistics(const DataSet& d, const ConditionedRecord& rec, const ChannelTable& table,
-                                        const Settings& s)
+                                        const Settings& s, const RuntimeState& state)
 {
     // Statistics need the conditioned values with their burst means.
     if (!dataSetHasSamples(d) || d.values.empty() || d.channelMeans.size() != d.values.size())
         return {};
-    return computeBurstStatistics(burstInputFrom(d, rec, table, s));
+    return computeBurstStatistics(burstInputFrom(d, rec, table, s, state));
 }
 
 }  // namespace varenta

@@ -433,14 +433,21 @@ DirectionStats waveDirections(const Surface& s, std::span<const double> east, st
     return d;
 }
 
-double currentRotation(const StatsSettings& s, const MeasurementHeader& h)
+CurrentAxes currentAxes(const StatsSettings& s, const MeasurementHeader& h)
 {
-    double t = s.rotation;
-    if (t >= 360.0)
-        t = h.meanBearing;
-    if (t >= 360.0 || t < 0.0)
-        t = 0.0;
-    return t - s.declination;
+    CurrentAxes a;
+    if ((h.measureCondition & 0x20) && s.currentTransform) {
+        a.signX = (h.measureCondition & 0x80) ? 1.0 : -1.0;
+        a.signY = -1.0;
+        double t = s.rotation;
+        if (t >= 360.0)
+            t = h.meanBearing;
+        if (t >= 360.0 || t < 0.0)
+            t = 0.0;
+        a.angle = t;
+    }
+    a.angle -= s.declination;
+    return a;
 }
 
 // ---------------------------------------------------------------------------
@@ -804,13 +811,16 @@ std::map<int, double> computeBurstStatistics(const BurstInput& in)
     const StatsChannel* cy = findKind(in, {kind::currentY});
     std::vector<double> ce, cn;
     if (cx && cy && cx->values.size() == cy->values.size()) {
-        const double a = currentRotation(set, h) / kDeg;
+        const CurrentAxes axes = currentAxes(set, h);
+        const double a = axes.angle / kDeg;
         const double ca = std::cos(a), sa = std::sin(a);
-        const std::vector<double> x = withMean(*cx), y = withMean(*cy);
+        std::vector<double> x = withMean(*cx), y = withMean(*cy);
         ce.resize(x.size());
         cn.resize(x.size());
         double vmax = 0.0;
         for (std::size_t i = 0; i < x.size(); ++i) {
+            x[i] *= axes.signX;
+            y[i] *= axes.signY;
             ce[i] = x[i] * ca + y[i] * sa;
             cn[i] = -x[i] * sa + y[i] * ca;
             vmax = std::max(vmax, std::hypot(ce[i], cn[i]));

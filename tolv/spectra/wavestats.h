@@ -151,6 +151,7 @@ struct StatsSettings {
     double minCurrentSpeed = 0.01;     // item 99 value 5 (m/s)
     double declination = 0.0;         // item 99 value 6, counter-clockwise degrees
     double rotation = 360.0;           // item 79 value 1 (>= 360: the header's bearing)
+    bool currentTransform = false;     // "流速値の座標変換" (switch 0x01) or the logger's own flag
     bool windLast10 = false;           // item 99 value 7
 };
 
@@ -170,10 +171,20 @@ struct BurstInput {
     StatsSettings settings;
 };
 
-// The angle by which recorded current X/Y are turned to east/north of true
-// north: the rotation setting (or the header's mean bearing when that is
-// 360 or more, 0 when both are) less the declination.
-double currentRotation(const StatsSettings& s, const MeasurementHeader& h);
+// Recorded current X/Y (after the calibration) turned to east/north of
+// true north.  A logger records magnetic east and north (its compass turns
+// the sensor's axes) unless bit 0x20 ("XY") of measureCondition says it
+// kept the sensor's axes; then, with the coordinate transformation on, the
+// sensor's signs are put right (X negated unless bit 0x80, Y negated; the
+// calibration does it when the transformation is off) and the axes turned
+// by the rotation setting (or the header's mean bearing when that is 360
+// or more, 0 when both are).  Then the declination (counter-clockwise
+// degrees) takes magnetic to true.
+struct CurrentAxes {
+    double signX = 1.0, signY = 1.0;
+    double angle = 0.0;  // degrees: east = X cos a + Y sin a, north = -X sin a + Y cos a
+};
+CurrentAxes currentAxes(const StatsSettings& s, const MeasurementHeader& h);
 
 // Every computable result code of the burst.
 std::map<int, double> computeBurstStatistics(const BurstInput& in);

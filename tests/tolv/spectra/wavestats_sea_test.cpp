@@ -37,12 +37,16 @@ Conditioned process(const synth::GeneratorOptions& o, std::uint32_t m)
     Conditioned c;
     c.burst = synth::generateBurst(o, m);
     c.header.meanBearing = c.burst.header.meanBearing;
+    c.header.measureCondition = c.burst.header.measureCondition;
     BurstInput in;
     in.header = &c.header;
     in.dt = c.burst.dt;
     c.settings.transfer = {o.sea.gaugeHeight, o.sea.headScale, 12.0};
     c.settings.declination = c.burst.header.ext134;
     c.settings.minCurrentSpeed = 0.01;
+    // A record on the sensor's axes is turned with the coordinate
+    // transformation on (the header's compass bearing).
+    c.settings.currentTransform = (c.header.measureCondition & 0x20) != 0;
     in.settings = c.settings;
     c.x.resize(c.burst.channels.size());
     for (std::size_t k = 0; k < c.burst.channels.size(); ++k) {
@@ -76,6 +80,9 @@ TEST(GeneratedSeaStatistics, FiftySeasAgreeWithTheGenerator)
         o.sea.currentDirection = 360.0 * u(gen);
         o.sea.currentSpeed = 0.1 + 0.4 * u(gen);
         o.sea.heading = 360.0 * u(gen);
+        // Every other burst on the sensor's axes, mounted upward or not.
+        if (burst % 2)
+            o.plan.header.measureCondition |= burst % 4 == 1 ? 0x20 : 0xA0;
         o.plan.intervalCode = 1;
         o.plan.durationMinutes = 20;
         o.seed = static_cast<std::uint64_t>(burst + 1);

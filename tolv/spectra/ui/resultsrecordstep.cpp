@@ -31,7 +31,7 @@ void runStatisticsStep(ShellServices& shell, ResultsRecordPart& part)
         return;
     static const ConditionedRecord none;
     const ConditionedRecord& rec = part.spectral ? part.spectral->record : none;
-    part.statistics.values = dataSetStatistics(d, rec, shell.channels(), shell.settings());
+    part.statistics.values = dataSetStatistics(d, rec, shell.channels(), shell.settings(), shell.runtime());
     part.statisticsOf = d.currentNumber;
 }
 
