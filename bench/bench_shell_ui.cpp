@@ -1,6 +1,8 @@
 // The processing program's main window, offscreen: opening a master file of
-// 20 000 bursts with the raw data table shown, and one forward display step
-// with the raw data table open.
+// 20 000 bursts with the raw data table shown, one forward display step
+// with the raw data table open, and one forward processing step with only
+// the results views open, the burst statistics on and off (a 10 000-burst
+// processing run is 10 000 of these steps).
 //
 // The program folder (installation data, a settings file that keeps the raw
 // table switched on, and the master file pair of 20-minute bursts at 0.5 s
@@ -12,6 +14,8 @@
 #include "tolv/data/ui/documentwindow.h"
 #include "tolv/shell/stepping.h"
 #include "tolv/shell/ui/mdiform1.h"
+#include "tolv/spectra/ui/powerspectrumview.h"
+#include "tolv/spectra/ui/resultsrecordstep.h"
 #include "tools/synth/synth.h"
 
 #include <QApplication>
@@ -149,6 +153,39 @@ void BM_ForwardDisplayStep(benchmark::State& state)
     state.counters["at"] = static_cast<double>(win.w->dataSet().currentNumber);
 }
 BENCHMARK(BM_ForwardDisplayStep)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Argument: 1 with the burst statistics, 0 without (the values stay 0).
+void BM_ForwardProcessStepResultsViews(benchmark::State& state)
+{
+    Window win;
+    SpectralPart spectra = makeSpectralPart(*win.w);
+    win.w->hooks().conditionSamples = std::move(spectra.conditionSamples);
+    win.w->addView(std::move(spectra.view));
+    attachResultsRecordStep(*win.w, spectra.state);
+    win.w->openPath(masterPath());
+    win.w->runCommand(QStringLiteral("MnumR"));
+    win.w->runCommand(QStringLiteral("MgraphR"));
+    if (!win.w->documentWindow(2) || !win.w->documentWindow(3)) {
+        state.SkipWithError("the results views did not open");
+        return;
+    }
+    if (state.range(0))
+        win.w->runtime().switchWord2 |= switch2::kWaveStatistics;
+    else
+        win.w->runtime().switchWord2 &= ~switch2::kWaveStatistics;
+    win.w->selectMeasurement(1);
+    for (auto _ : state) {
+        if (win.w->dataSet().currentNumber >= kBursts) {
+            state.PauseTiming();
+            win.w->selectMeasurement(1);
+            state.ResumeTiming();
+        }
+        win.w->repetitionCombo()->setEditText(QStringLiteral("1"));
+        win.w->step(stepmode::kForwardProcess);
+    }
+    state.counters["at"] = static_cast<double>(win.w->dataSet().currentNumber);
+}
+BENCHMARK(BM_ForwardProcessStepResultsViews)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

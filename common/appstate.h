@@ -86,6 +86,7 @@ constexpr std::uint32_t kUltrasonic = 0x08;    // ultrasonic level used by the d
 // Only the run switches are cleared when the settings are loaded; the
 // directional spectrum and level switches of the dialog are kept.
 constexpr std::uint32_t kClearedOnLoad = 0x10 | 0x20;
+constexpr std::uint32_t kWaveStatistics = 0x40;  // "波浪統計を計算する": statistics from the raw bursts
 constexpr std::uint32_t kTimeColumn = 0x100;   // raw table starts each line with the sample time
 constexpr std::uint32_t kRawWebCopy = 0x200;   // raw table web copy
 }  // namespace switch2

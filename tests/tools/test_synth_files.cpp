@@ -535,7 +535,7 @@ TEST(SynthResults, ValuesFormatsAndNamesFollowTheLayout)
     EXPECT_NEAR(std::stod(item(7)), 300.0, 5.0);
     EXPECT_EQ(item(9), "  WNW");
     EXPECT_NEAR(std::stod(item(10)), o.sea.waterTemperature, 0.5);
-    EXPECT_EQ(item(11), "   45");
+    EXPECT_EQ(item(11), "   52");  // the compass: 45 degrees true + 7 declination
     EXPECT_GE(std::stod(item(12)), 0.0);
     EXPECT_EQ(item(13), "  2.0");  // spikes present
     EXPECT_EQ(std::stoi(item(14)), b.stats.missingSamples);

@@ -24,7 +24,7 @@ void assembleProcessingProgram(MDIForm1& window)
     window.addView(std::move(directional.view3d));
     window.addView(std::move(directional.contour));
     // The results record of every processed measurement.
-    attachResultsRecordStep(window);
+    attachResultsRecordStep(window, spectra.state);
     // Web pages, upload and download (Mtrans, DownloadLatest).
     Publishing* publishing = attachPublishing(window);
     // The processing-conditions dialog (Mcset, MPcset, Bcset) with its

@@ -44,6 +44,7 @@ std::vector<ControlBinding> makeBindings()
     bit("Check1_5", T::Switch2Bit, switch2::kDirectional, m::kReprocess, 0);
     bit("Check1_6", T::Switch2Bit, switch2::kUltrasonic, m::kReprocess, 0);
     item("Check1_12", K::Check, 96, 0, m::kReprocess, 0);
+    bit("Check1_13", T::Switch2Bit, switch2::kWaveStatistics, m::kReprocess, 0);
 
     // Tab 1: results table.
     bit("Check1_7", T::AutoBit, 0x80, m::kItemLists | m::kResultsTable | m::kResultsGraph, 1);

@@ -107,10 +107,13 @@ TakenRecord takeResultsRecord(const std::string& blankRecord, const std::uint8_t
     return t;
 }
 
-TakenRecord TakeResultsRecord(const ResultsRecordState& state, const DataSet& data, Prompter& prompter)
+TakenRecord TakeResultsRecord(const ResultsRecordState& state, const DataSet& data, Prompter& prompter,
+                              bool computeStatistics)
 {
     if (data.header.packetKind() != kPacketKindResult) {
-        prompter.message(recordtext::kProhibitedTitle, recordtext::kNoProcessing, MsgIcon::Warning, MsgButtons::Ok);
+        if (!computeStatistics)
+            prompter.message(recordtext::kProhibitedTitle, recordtext::kNoProcessing, MsgIcon::Warning,
+                             MsgButtons::Ok);
         TakenRecord t;
         t.record = state.blankRecord;
         t.from = TakenFrom::RawData;
@@ -152,7 +155,8 @@ double ResultValues::of(int code) const
 }
 
 std::string composeRawDataRecord(const std::string& blankRecord, const MeasurementHeader& h,
-                                 const ResultItemTable& items, const ResultSelection& sel, const ResultValues& values)
+                                 const ResultItemTable& items, const ResultSelection& sel, const ResultValues& values,
+                                 bool onlyPresent)
 {
     std::string r = blankRecord;
     if (r.size() != kResultsRecordSize)
@@ -170,11 +174,19 @@ std::string composeRawDataRecord(const std::string& blankRecord, const Measureme
         const std::string pattern = numberPattern(items, code, w);
         if (pattern.empty())
             continue;
-        putField(r, k, formatMask(values.of(code), pattern), w);
+        const auto it = values.values.find(code);
+        if (onlyPresent && (it == values.values.end() || !std::isfinite(it->second)))
+            continue;
+        std::string text = formatMask(values.of(code), pattern);
+        if (onlyPresent && trimBlanks(text).size() > w)
+            text = std::string(w, '*');
+        putField(r, k, text, w);
     }
     for (int code : sel.directionCodes) {
         const std::string partner = trimBlanks(items.value(code, 6));
         if (partner.empty())
+            continue;
+        if (onlyPresent && values.values.find(code) == values.values.end())
             continue;
         const int p = sel.positionOf(static_cast<int>(textToInt(partner)));
         if (p < 4)
@@ -210,8 +222,11 @@ StoreOutcome StoreResultsRecord(ResultsRecordState& state, const TakenRecord& ta
     // Step 2.
     if (taken.from == TakenFrom::RawData && ctx.header && ctx.items && ctx.selection) {
         ResultValues values;
+        if (ctx.statistics)
+            values = *ctx.statistics;
         values.values[kRunningNumberCode] = static_cast<double>(m);
-        out.record = composeRawDataRecord(taken.record, *ctx.header, *ctx.items, *ctx.selection, values);
+        out.record = composeRawDataRecord(taken.record, *ctx.header, *ctx.items, *ctx.selection, values,
+                                          ctx.statistics != nullptr);
     } else {
         out.record = taken.record;
     }

@@ -5,9 +5,10 @@
 // A results-only measurement (a result sector of the logger) carries its
 // record in bytes 120 to 511 of its header sector: that text is stored as
 // it is.  For a measurement with raw data the record is composed from the
-// header's interval, duration, date and time and from the result values;
-// this program computes no wave statistics, so those values stay 0 (the
-// running number is the measurement's own) and the user is told so.
+// header's interval, duration, date and time and from the result values:
+// the statistics computed from the burst's samples when the switch
+// "波浪統計を計算する" is on; with it off the values stay 0 (the running
+// number is the measurement's own) and the user is told so.
 //
 // After the write the results table is refreshed (the view does it, by the
 // rule returned here), and with automatic processing the newest records are
@@ -75,10 +76,12 @@ TakenRecord takeResultsRecord(const std::string& blankRecord, const std::uint8_t
 // TakeResultsRecord: for a results-only measurement (packet kind 6) the
 // header sector of the measurement on display is read again from the
 // measurement file (it must still be a result sector carrying the current
-// measurement's number); for any other measurement the message of the missing
-// processing is shown (title "VarentaK - 操作の禁止", warning icon) and the
-// blank record kept.
-TakenRecord TakeResultsRecord(const ResultsRecordState& state, const DataSet& data, Prompter& prompter);
+// measurement's number); for any other measurement the record is composed
+// when stored, and without the statistics (computeStatistics false) the
+// message of the missing processing is shown (title "VarentaK - 操作の禁止",
+// warning icon).
+TakenRecord TakeResultsRecord(const ResultsRecordState& state, const DataSet& data, Prompter& prompter,
+                              bool computeStatistics = false);
 
 // Result values by result code (0 for every code not set).
 struct ResultValues {
@@ -94,10 +97,12 @@ struct ResultValues {
 // item that opens a group, written from the separator in front), right-
 // aligned; the name of every direction code of item 78 value 5 in the item
 // its definition pairs with it (value 6).  Positions holding code 64 or an
-// undefined code keep the blank record's text.
+// undefined code keep the blank record's text; with onlyPresent, so do the
+// positions of codes without a value (a channel not recorded), and a value
+// too wide for its field is written as the field's width of "*".
 std::string composeRawDataRecord(const std::string& blankRecord, const MeasurementHeader& header,
                                  const ResultItemTable& items, const ResultSelection& selection,
-                                 const ResultValues& values);
+                                 const ResultValues& values, bool onlyPresent = false);
 
 // How the results table follows a stored record.
 enum class TableRefresh {
@@ -117,6 +122,9 @@ struct ResultsRecordContext {
     std::string resultsPath;     // the open results file; empty: named from the master file
     bool automatic = false;      // automatic processing is on
     const Progress* progress = nullptr;  // the hand-over wait is served through it
+    // The statistics of the burst (the switch is on); nullptr: the values
+    // stay 0.
+    const ResultValues* statistics = nullptr;
 };
 
 struct StoreOutcome {

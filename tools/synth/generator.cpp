@@ -555,7 +555,9 @@ HeaderFields headerFor(const GeneratorOptions& o, std::uint32_t m)
         f.channelSlots[i] = 0x80 | (p.channels[i] & 0x3F);
     // Means from the sea state (independent of the random samples).
     const double tMid = secondsSince2000(t) + p.durationMinutes * 30.0;
-    f.meanBearing = static_cast<int>(roundEven(wrapDegrees(o.sea.heading))) % 360;
+    // The compass reads magnetic bearings: the true heading plus the
+    // declination (counter-clockwise degrees) the header carries.
+    f.meanBearing = static_cast<int>(roundEven(wrapDegrees(o.sea.heading + p.header.ext134))) % 360;
     const double tf = o.factors.of(code::temperature);
     f.meanWaterTemperature = static_cast<int>(saturateCount(temperatureAt(o.sea, tMid) / (tf != 0.0 ? tf : 0.01)));
     f.ext128 = static_cast<int>(roundEven(o.sea.gaugeHeight * 100.0)) & 0xFFFF;
@@ -607,8 +609,13 @@ Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
         for (int i = 0; i < n; ++i)
             flow[static_cast<std::size_t>(i)] = tidalFlowAt(sea, t0 + i * b.dt);
     const double cdir = degToRad(sea.currentDirection);
-    const double psi = degToRad(sea.heading);
-    // Instrument axes in (east, north): Y along the heading, X 90 degrees to its right.
+    // The axes X and Y of the current record in (east, north): a logger
+    // turns its sensor's axes with its compass and records magnetic east
+    // and north (magnetic north lies the declination counter-clockwise of
+    // true north); with bit 0x20 of measureCondition it records the
+    // sensor's own axes, Y along the heading and X 90 degrees to its right.
+    const bool sensorAxes = (b.header.measureCondition & 0x20) != 0;
+    const double psi = degToRad(sensorAxes ? sea.heading : -static_cast<double>(p.header.ext134));
     const double xE = std::cos(psi), xN = -std::sin(psi), yE = std::sin(psi), yN = std::cos(psi);
     std::vector<double> curE(static_cast<std::size_t>(n)), curN(static_cast<std::size_t>(n));
     for (std::size_t i = 0; i < curE.size(); ++i) {
@@ -644,7 +651,7 @@ Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
         } else if (c == code::compass) {
             const bool wobble = o.fidelity != Fidelity::Constant;
             for (std::size_t i = 0; i < v.size(); ++i)
-                v[i] = wrapDegrees(sea.heading + (wobble ? 0.3 * sensors.normal() : 0.0));
+                v[i] = wrapDegrees(sea.heading + p.header.ext134 + (wobble ? 0.3 * sensors.normal() : 0.0));
         } else if (c == code::temperature) {
             const bool wobble = o.fidelity != Fidelity::Constant;
             for (std::size_t i = 0; i < v.size(); ++i)
@@ -677,8 +684,15 @@ Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
     b.counts.assign(nc, std::vector<std::int16_t>(static_cast<std::size_t>(n), 0));
     for (std::size_t ch = 0; ch < nc; ++ch) {
         const double f = o.factors.of(p.channels[ch]);
+        // The sensor's own signs on its own axes: X reversed unless mounted
+        // upward (bit 0x80), Y reversed.
+        double sign = 1.0;
+        if (sensorAxes && p.channels[ch] == code::currentX && !(b.header.measureCondition & 0x80))
+            sign = -1.0;
+        if (sensorAxes && p.channels[ch] == code::currentY)
+            sign = -1.0;
         for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-            double cnt = b.physical[ch][i] / f;
+            double cnt = sign * b.physical[ch][i] / f;
             if (o.faults.noiseCounts > 0.0)
                 cnt += o.faults.noiseCounts * faults.normal();
             b.counts[ch][i] = saturateCount(cnt);
@@ -800,7 +814,7 @@ Burst generateBurst(const GeneratorOptions& o, std::uint32_t m)
     if (!st.temperatureRecorded)
         st.temperature = temperatureAt(sea, t0 + 0.5 * duration);
     if (!st.bearingRecorded)
-        st.bearing = wrapDegrees(sea.heading);
+        st.bearing = wrapDegrees(sea.heading + p.header.ext134);
     if (!st.windRecorded) {
         st.windSpeed = sea.windSpeed;
         st.windDirection = wrapDegrees(sea.windDirection);

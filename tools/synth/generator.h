@@ -131,7 +131,11 @@ struct Burst {
     std::vector<int> channels;        // codes in slot order
     std::vector<WaveComponent> components;  // the wave trains of this burst
     std::vector<double> elevation;    // true surface elevation about the burst's mean level, m
-    std::vector<std::vector<double>> physical;  // per channel, in channelUnit(), before quantisation and faults
+    // Per channel, in channelUnit(), before quantisation and faults; the
+    // currents along the record's axes (magnetic east and north, or the
+    // sensor's axes with measureCondition bit 0x20, whose counts then carry
+    // the sensor's signs).
+    std::vector<std::vector<double>> physical;
     std::vector<std::vector<std::int16_t>> counts;  // per channel, as recorded (faults included)
     std::vector<std::pair<int, int>> missing;  // (channel, sample) set to -32768
     std::vector<std::pair<int, int>> spikes;   // (channel, sample) spiked

@@ -13,6 +13,8 @@
 #include "tolv/data/ui/resultstableview.h"
 #include "tolv/shell/stepping.h"
 #include "tolv/shell/ui/form3host.h"
+#include "tolv/spectra/ui/powerspectrumview.h"
+#include "tolv/spectra/wavestats.h"
 #include "tolv/spectra/ui/resultsrecordstep.h"
 
 #include <QComboBox>
@@ -404,7 +406,8 @@ TEST(ResultsRecordStep, RawDataMeasurementsAreToldAndGetTheirDateAndTime)
 {
     ProgramFolder pf;
     generateHourly(pf, 4, DateTime{2026, 5, 6, 10, 0, 0, 0}, false, false);
-    pf.setIni({{98, 0, pf.master()}, {89, 0, "0"}});
+    // The statistics switched off: the values stay 0 and the user is told.
+    pf.setIni({{98, 0, pf.master()}, {89, 0, "0"}, {85, 5, "0"}});
     Shell sh(pf, "20000");
     auto part = attachResultsRecordStep(sh.w());
     std::vector<std::string> sent;
@@ -423,6 +426,72 @@ TEST(ResultsRecordStep, RawDataMeasurementsAreToldAndGetTheirDateAndTime)
     EXPECT_EQ(recordOf(file, 2).substr(0, 30), "-----,   00, 1/ 1, 0:00,    2,");
     ASSERT_EQ(sent.size(), 1u);  // start flag 0x20000: the serial output gets it
     EXPECT_EQ(sent[0], recordOf(file, 3));
+}
+
+// With the statistics switched on (as shipped), the continuous processing
+// run over 48 generated bursts fills every record with the burst's own
+// statistics, without a message; the results table and graph show them.
+TEST(ResultsRecordStep, ProcessingRunWritesTheBurstStatistics)
+{
+    ProgramFolder pf;
+    const synth::GeneratorOptions o = generateHourly(pf, 48, DateTime{2026, 5, 6, 0, 0, 0, 0}, false, false);
+    pf.setIni({{98, 0, pf.master()}, {89, 0, "0"}, {70, 0, "017"}, {71, 0, "018"}, {72, 0, "032"},
+               {73, 0, "019"}});
+    Shell sh(pf);
+    SpectralPart spectra = makeSpectralPart(sh.w());
+    sh.w().hooks().conditionSamples = std::move(spectra.conditionSamples);
+    sh.w().addView(std::move(spectra.view));
+    attachResultsRecordStep(sh.w(), spectra.state);
+    sh.w().startUp();
+    ASSERT_TRUE(sh.w().runtime().switchWord2 & switch2::kWaveStatistics);
+    sh.w().runCommand(QStringLiteral("MnumR"));
+    sh.w().runCommand(QStringLiteral("MgraphR"));
+    sh.w().selectMeasurement(1);
+    sh.w().repetitionCombo()->setEditText(QStringLiteral("48"));
+    ASSERT_NE(sh.w().toolButton(QStringLiteral("Bcalculate")), nullptr);
+    sh.w().toolButton(QStringLiteral("Bcalculate"))->click();
+    EXPECT_EQ(sh.w().dataSet().currentNumber, 48);
+    EXPECT_TRUE(sh.prompter.shown.empty());
+
+    const std::string file = fileBytes(pf.path("NR012l.H10"));
+    ASSERT_EQ(file.size(), 48 * kResultsRecordSize);
+    const ResultSelection& sel = sh.w().initStore().selection();
+    const auto field = [&](const std::string& r, int code) {
+        const int p = sel.positionOf(code);
+        EXPECT_GE(p, 4) << code;
+        return p < 4 ? std::string() : trimBlanks(resultItem(r, p));
+    };
+    for (std::uint32_t m = 1; m <= 48; ++m) {
+        SCOPED_TRACE(m);
+        const synth::Burst b = synth::generateBurst(o, m);
+        const std::string r = recordOf(file, m);
+        // The pressure sees the waves below the cap frequency of its transfer.
+        const std::vector<double> head(b.physical[0].begin(), b.physical[0].end());
+        const Surface ref = surfaceFromPressure(head, 100.0 * o.sea.headScale * (b.stats.depth - o.sea.gaugeHeight),
+                                                b.dt, {o.sea.gaugeHeight, o.sea.headScale, 12.0});
+        double m0 = 0.0;
+        for (const synth::WaveComponent& c : b.components)
+            if (c.frequency <= ref.lastBin * ref.df)
+                m0 += 0.5 * c.amplitude * c.amplitude;
+        const double hm0 = std::stod(field(r, 17));
+        EXPECT_NEAR(hm0, 4.0 * std::sqrt(m0), 0.1 * hm0);
+        EXPECT_GT(std::stod(field(r, 12)), 0.5 * hm0);
+        EXPECT_LE(std::stod(field(r, 12)), std::stod(field(r, 8)));
+        EXPECT_NEAR(std::stod(field(r, 19)), b.stats.depth, 0.05);
+        EXPECT_NEAR(std::stod(field(r, 33)), o.sea.currentDirection, 1.0);
+        EXPECT_EQ(field(r, 34), "ENE");
+        EXPECT_NEAR(std::stod(field(r, 32)), 100.0 * o.sea.currentSpeed, 0.5);
+        EXPECT_EQ(std::stoi(field(r, 6)), static_cast<int>(m));
+    }
+    ResultsTableView* table = tableView(sh);
+    ASSERT_TRUE(table->filled());
+    EXPECT_EQ(table->records(), 48);
+    ResultsGraphView* graph = graphView(sh);
+    ASSERT_TRUE(graph->layout().drawable);
+    if (const char* dir = std::getenv("VARENTA_GRAPH_SHOTS"); dir && *dir) {
+        sh.doc(viewkind::kResultsTable)->grab().save(QString::fromStdString(std::string(dir) + "/stats_table.png"));
+        shot(sh.doc(viewkind::kResultsGraph)->picture1()->image(), "stats_graph");
+    }
 }
 
 // The wait for the hand-over file ends with the stop request, and Status

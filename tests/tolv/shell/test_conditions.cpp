@@ -105,7 +105,7 @@ TEST_F(ConditionsTest, ReadShowsTheTableValuesAndWords)
     } cases[] = {
         {"Text1_28", "35"},   {"Text1_29", "1"},   {"Text1_31", "10"},  {"Text1_10", "30"},  {"Text1_11", "0"},
         {"Text1_0", "0.5"},   {"Text1_6", "12"},   {"Text1_15", "7"},   {"Text1_16", "0"},   {"Text1_17", "24"},
-        {"Check1_0", "0"},    {"Check1_5", "1"},   {"Check1_6", "0"},   {"Check1_12", "0"},  {"Check1_7", "0"},
+        {"Check1_0", "0"},    {"Check1_5", "1"},   {"Check1_6", "0"},   {"Check1_12", "0"},  {"Check1_7", "0"},  {"Check1_13", "0"},
         {"Check3_0", "1"},    {"Check3_3", "0"},   {"Combo4_0", "200"}, {"Label4_0", "16711680"},
         {"Combo4_8", "5"},    {"Combo3_0", "12"},  {"Combo3_2", "32"},  {"Combo3_4", "64"},  {"Combo3_16", "5"},
         {"Combo3_24", "7"},   {"Combo3_25", "7"},  {"Check4_0", "1"},   {"Check4_2", "0"},   {"Label3_8", "16711680"},
@@ -150,6 +150,7 @@ TEST_F(ConditionsTest, StoreRebuildsSwitchBitsAndKeepsTheOthers)
     f.setChecked("Check1_6", false);   // ultrasonic off
     f.setChecked("Check1_8", true);    // weekly backup start flag
     f.setChecked("Check1_12", true);
+    f.setChecked("Check1_13", true);   // burst statistics 0x40
     f.setChecked("Check2_0", false);
     f.set("Combo3_1", "109");
     f.set("Label3_3", "255");
@@ -157,8 +158,8 @@ TEST_F(ConditionsTest, StoreRebuildsSwitchBitsAndKeepsTheOthers)
     storeConditions(f, host.settings(), st, flags, 165);
     EXPECT_EQ(st.autoWord, 0x10000u | 0x2000u | 0x08u);
     EXPECT_EQ(host.settings().value(85, 4), "12008");
-    EXPECT_EQ(st.switchWord2, 0x300u | switch2::kDirectional);
-    EXPECT_EQ(host.settings().value(85, 5), "304");
+    EXPECT_EQ(st.switchWord2, 0x300u | switch2::kDirectional | switch2::kWaveStatistics);
+    EXPECT_EQ(host.settings().value(85, 5), "344");
     EXPECT_EQ(flags, 0x8010u);
     EXPECT_EQ(host.settings().value(96, 0), "1");
     EXPECT_EQ(host.settings().value(85, 1), "0");

@@ -183,6 +183,36 @@ TEST(ComposeRawDataRecord, DateTimeNumberPatternsAndCompassNames)
     EXPECT_EQ(six.substr(47, 7), ",123.45");  // "##0.00" in 6 characters over the separator
 }
 
+// With the statistics: codes without a value keep the blank record's
+// "-----" (their names too), a value too wide for its field shows "*****"
+// instead of its last digits, and the message is not shown.
+TEST(ComposeRawDataRecord, StatisticsWriteOnlyTheirValues)
+{
+    const Shipped sh;
+    const MeasurementHeader h = rawHeader(3);
+    ResultValues v;
+    v.values[kRunningNumberCode] = 3;
+    v.values[12] = 1.234;
+    v.values[13] = 123456.0;  // "###0.0" in 5 characters
+    v.values[33] = 60.0;
+    const std::string r = composeRawDataRecord(emptyResultsRecord(), h, sh.items, sh.selection, v, true);
+    const auto at = [&](int code) { return resultItem(r, sh.selection.positionOf(code)); };
+    EXPECT_EQ(at(12), " 1.23");
+    EXPECT_EQ(at(13), "*****");
+    EXPECT_EQ(at(33), "   60");
+    EXPECT_EQ(at(34), "  ENE");
+    EXPECT_EQ(at(24), "-----");
+    EXPECT_EQ(at(25), "-----");
+    EXPECT_EQ(at(17), "-----");
+
+    DataSet d;
+    d.header = h;
+    ScriptedPrompter prompter;
+    const TakenRecord t = TakeResultsRecord(ResultsRecordState{}, d, prompter, true);
+    EXPECT_EQ(t.from, TakenFrom::RawData);
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
 namespace {
 
 struct Store {

@@ -264,6 +264,8 @@ QWidget* Form3::buildTab0()
     checks->addWidget(check("Check1_5", "方向スペクトル", "ＯＮで方向スペクトルの処理と描画を実行する"));
     checks->addWidget(check("Check1_6", "超音波", "ＯＦＦで方向スペクトル処理から超音波水位のデータを省く"));
     checks->addWidget(check("Check1_12", "本体優先", "処理条件は本体の設定値を優先して使用する"));
+    checks->addWidget(check("Check1_13", "波浪統計を計算する",
+                            "ＯＮで、生データから波浪・流れ・気象の統計を計算して、処理結果ファイルに書き込む"));
     checks->addStretch(1);
     grid->addLayout(checks, r++, 0, 1, 4);
     grid->setColumnStretch(4, 1);

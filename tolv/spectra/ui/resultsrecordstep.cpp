@@ -5,12 +5,35 @@
 #include "tolv/data/docrules.h"
 #include "tolv/data/ui/resultstableview.h"
 #include "tolv/data/ui/shellservices.h"
+#include "tolv/spectra/statsadapter.h"
+#include "tolv/spectra/ui/powerspectrumview.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
 namespace varenta {
+
+bool statisticsSwitchOn(ShellServices& shell) { return (shell.runtime().switchWord2 & switch2::kWaveStatistics) != 0; }
+
+void runStatisticsStep(ShellServices& shell, ResultsRecordPart& part)
+{
+    part.statistics = {};
+    part.statisticsOf = 0;
+    DataSet& d = shell.dataSet();
+    if (!statisticsSwitchOn(shell) || !d.hasMeasurementFile || d.currentNumber <= 0 ||
+        d.header.packetKind() == kPacketKindResult || shell.runtime().noSamples)
+        return;
+    // A record filtered by an earlier run of the steps is read again.
+    if (part.spectral && part.spectral->record.longPeriodApplied)
+        shell.runtime().setState(statebit::kRawLoaded, false);
+    if (!shell.ensureRawData())
+        return;
+    static const ConditionedRecord none;
+    const ConditionedRecord& rec = part.spectral ? part.spectral->record : none;
+    part.statistics.values = dataSetStatistics(d, rec, shell.channels(), shell.settings(), shell.runtime());
+    part.statisticsOf = d.currentNumber;
+}
 
 StoreOutcome runResultsRecordStep(ShellServices& shell, ResultsRecordPart& part)
 {
@@ -21,8 +44,10 @@ StoreOutcome runResultsRecordStep(ShellServices& shell, ResultsRecordPart& part)
         part.last = out;
         return out;
     }
-    const TakenRecord taken = TakeResultsRecord(part.state, d, shell.prompter());
+    const bool statistics = statisticsSwitchOn(shell);
+    const TakenRecord taken = TakeResultsRecord(part.state, d, shell.prompter(), statistics);
 
+    static const ResultValues noStatistics;
     ResultsRecordContext ctx;
     ctx.settings = &shell.settings();
     ctx.items = &shell.initStore().resultItems();
@@ -35,6 +60,10 @@ StoreOutcome runResultsRecordStep(ShellServices& shell, ResultsRecordPart& part)
     Progress progress = makeUiProgress([&shell] { return shell.stopRequested(); },
                                        [&shell](const std::string& t) { shell.setPanel(panel::kStatus, t); });
     ctx.progress = &progress;
+    if (statistics && part.statisticsOf == d.currentNumber)
+        ctx.statistics = &part.statistics;
+    else if (statistics)
+        ctx.statistics = &noStatistics;
     out = StoreResultsRecord(part.state, taken, ctx);
 
     if (out.status == Status::Ok) {
@@ -76,9 +105,13 @@ StoreOutcome runResultsRecordStep(ShellServices& shell, ResultsRecordPart& part)
     return out;
 }
 
-std::shared_ptr<ResultsRecordPart> attachResultsRecordStep(ShellServices& shell)
+std::shared_ptr<ResultsRecordPart> attachResultsRecordStep(ShellServices& shell,
+                                                           std::shared_ptr<SpectralState> spectral)
 {
     auto part = std::make_shared<ResultsRecordPart>();
+    part->spectral = std::move(spectral);
+    shell.processing().add(kStatisticsStepOrder, "burst statistics",
+                           [part](ShellServices& s) { runStatisticsStep(s, *part); });
     shell.processing().add(kResultsRecordStepOrder, "results record",
                            [part](ShellServices& s) { runResultsRecordStep(s, *part); });
     return part;
