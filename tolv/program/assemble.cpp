@@ -4,6 +4,8 @@
 #include "tolv/shell/ui/fileattach.h"
 #include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
+#include "tolv/shell/ui/printing.h"
+#include "tolv/shell/ui/serialoutputpart.h"
 #include "tolv/spectra/ui/directionalviews.h"
 #include "tolv/spectra/ui/powerspectrumview.h"
 #include "tolv/spectra/ui/resultsrecordstep.h"
@@ -21,8 +23,12 @@ void assembleProcessingProgram(MDIForm1& window)
     DirectionalPart directional = makeDirectionalPart(window);
     window.addView(std::move(directional.view3d));
     window.addView(std::move(directional.contour));
-    // The results record of every processed measurement.
-    attachResultsRecordStep(window);
+    // The results record of every processed measurement, passed on over
+    // the output port with start flag 0x20000.
+    auto records = attachResultsRecordStep(window);
+    attachSerialOutput(window, *records);
+    // Mprint and the scheduled printing.
+    attachPrinting(window);
     // The processing-conditions dialog (Mcset, MPcset, Bcset).
     attachConditionsDialog(window);
     // Date and time editors, table saves and the whole-file commands.
