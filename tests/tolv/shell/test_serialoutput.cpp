@@ -27,7 +27,7 @@ TEST(OutputPortSettings, ReadsEachFieldByPosition)
     const ParseCase cases[] = {
         {"01,009600,n,8,1", 1, 9600, 'n', 8, 1},  {"03,019200,e,7,2", 3, 19200, 'e', 7, 2},
         {"00,009600,n,8,1", 0, 9600, 'n', 8, 1},  {"12,115200,O,8,1", 12, 115200, 'O', 8, 1},
-        {"", 0, 0, 'n', 0, 0},                   {"2", 2, 0, 'n', 0, 2},
+        {"02:004800:e:7:2", 2, 4800, 'e', 7, 2},  {"", 0, 0, 'n', 0, 0},                   {"2", 2, 0, 'n', 0, 2},
     };
     for (const auto& c : cases) {
         const OutputPortSettings p = parseOutputPortSettings(c.text);

@@ -1,0 +1,298 @@
+// Printing to PDF files (item 89 value 5 ending in ".pdf") from the main
+// window, read back as page images with pdftoppm and as text with
+// pdftotext; the serial output of a scripted processing run received on the
+// far side of a pseudo-terminal.
+#include "shell_fixture.h"
+
+#include "tolv/program/assemble.h"
+#include "tolv/shell/serialoutput.h"
+
+#include <QDir>
+#include <QImage>
+#include <QMdiArea>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+
+#include <fstream>
+#include <numeric>
+#include <thread>
+
+using namespace varenta;
+using namespace varenta::guitest;
+
+namespace {
+
+bool havePoppler() { return QFileInfo::exists(QStringLiteral("/usr/bin/pdftoppm")); }
+
+// The pages of a PDF as images (50 dots per inch); copies go to
+// VARENTA_PRINT_SHOTS when set.
+std::vector<QImage> pdfPages(const std::string& pdf, const std::string& name)
+{
+    const std::string prefix = pdf + "-page";
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-png"),
+                                         QString::fromStdString(pdf), QString::fromStdString(prefix)});
+    p.waitForFinished(60000);
+    std::vector<QImage> pages;
+    QDir dir(QString::fromStdString(fs::path(pdf).parent_path().string()));
+    QStringList files = dir.entryList({QString::fromStdString(fs::path(prefix).filename().string()) + "-*.png"},
+                                      QDir::Files, QDir::Name);
+    for (const QString& f : files) {
+        pages.emplace_back(dir.filePath(f));
+        if (const char* shots = std::getenv("VARENTA_PRINT_SHOTS"); shots && *shots)
+            pages.back().save(QString::fromUtf8(shots) + "/" + QString::fromStdString(name) + "-" + f.section('-', -1));
+    }
+    return pages;
+}
+
+std::string pdfText(const std::string& pdf, int page)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
+                                          QStringLiteral("-l"), QString::number(page), QString::fromStdString(pdf),
+                                          QStringLiteral("-")});
+    p.waitForFinished(30000);
+    return p.readAllStandardOutput().toStdString();
+}
+
+// Dark pixels of a page, and whether any lies on the outermost pixel rows
+// and columns (something cut at the page edge).
+struct Ink {
+    long dark = 0;
+    bool atEdge = false;
+};
+Ink inkOf(const QImage& img)
+{
+    Ink ink;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 160) {
+                ++ink.dark;
+                if (x < 2 || y < 2 || x >= img.width() - 2 || y >= img.height() - 2)
+                    ink.atEdge = true;
+            }
+    return ink;
+}
+
+synth::GeneratorOptions hourlyFrom7(const ProgramFolder& pf, int bursts, bool resultsOnly = false)
+{
+    synth::GeneratorOptions o;
+    o.plan.bursts = bursts;
+    o.plan.channels = {1, 2, 3};
+    o.plan.intervalMinutes = 60;
+    o.plan.durationMinutes = 20;
+    o.plan.start = DateTime{2026, 5, 6, 7, 0, 0, 0};
+    o.sea.hm0 = 1.4;
+    o.sea.tp = 8;
+    o.sea.depth = 12;
+    o.fidelity = synth::Fidelity::Cheap;
+    o.faults.allResultsOnly = resultsOnly;
+    o.factors = synth::ChannelFactors::fromTable(pf.channelTable());
+    std::string msg;
+    EXPECT_EQ(synth::writeMasterPair(pf.dir.string(), "NR012", o, nullptr, &msg), Status::Ok) << msg;
+    return o;
+}
+
+struct KindCase {
+    int kind;
+    bool portrait;
+    int pages;  // 0: at least one
+};
+
+TEST(PrintToPdf, EveryViewKindInItsOrientationWithNothingCut)
+{
+    if (!havePoppler())
+        GTEST_SKIP() << "pdftoppm is not installed";
+    ProgramFolder pf;
+    hourlyFrom7(pf, 30);
+    const std::string bin = VARENTA_BINARY_DIR;
+    const bool estimator = fs::exists(bin + "/emep2") && fs::exists(pf.path("emep2.org"));
+    if (estimator)
+        fs::create_symlink(bin + "/emep2", pf.path("emep2"));
+    pf.setIni({{98, 0, pf.master()}, {89, 0, "0"}, {85, 1, "1"}, {85, 2, "0"}, {68, 3, "24"},
+               {85, 0, "東京湾 観測点３"}, {85, 5, "4"}, {69, 6, "300"}, {99, 6, "0"}, {68, 6, "5"}, {68, 7, "5"}});
+    Shell sh(pf);
+    assembleProcessingProgram(sh.w());
+    sh.w().startUp();
+    settle();
+
+    // Hourly from 07:00, 24 rows a page: 17 rows of the first day, then 13.
+    const KindCase cases[] = {
+        {0, true, 0},  {1, false, 1}, {2, true, 2},  {3, false, 1},
+        {4, false, 1}, {5, false, 1}, {6, false, 1}, {7, false, 1},
+    };
+    for (const KindCase& c : cases) {
+        SCOPED_TRACE("kind " + std::to_string(c.kind));
+        if ((c.kind == 5 || c.kind == 7) && !estimator)
+            continue;
+        sh.w().showView(c.kind);
+        settle();
+        DocumentWindow* d = sh.doc(c.kind);
+        ASSERT_NE(d, nullptr);
+        sh.w().mdiArea()->setActiveSubWindow(d);
+        const std::string pdf = pf.path("print" + std::to_string(c.kind) + ".pdf");
+        sh.w().settings().set(89, 5, "print" + std::to_string(c.kind) + ".pdf");
+        const std::size_t asked = sh.prompter.shown.size();
+        sh.w().runCommand(QStringLiteral("Mprint"));
+        // The raw table and the contour graph ask first.
+        EXPECT_EQ(sh.prompter.shown.size() - asked, (c.kind == 0 || c.kind == 7) ? 1u : 0u);
+        ASSERT_TRUE(fs::exists(pdf));
+        const std::vector<QImage> pages = pdfPages(pdf, "kind" + std::to_string(c.kind));
+        ASSERT_FALSE(pages.empty());
+        if (c.pages > 0)
+            EXPECT_EQ(static_cast<int>(pages.size()), c.pages);
+        for (const QImage& img : pages) {
+            EXPECT_EQ(img.height() > img.width(), c.portrait);
+            const Ink ink = inkOf(img);
+            EXPECT_GT(ink.dark, 200);
+            EXPECT_FALSE(ink.atEdge);
+        }
+        EXPECT_EQ(sh.panel("Status"), "");
+    }
+    // The results pages as the printer received them.
+    const std::string pdf = pf.path("print2.pdf");
+    const std::string page1 = pdfText(pdf, 1), page2 = pdfText(pdf, 2);
+    EXPECT_NE(page1.find("東京湾 観測点３"), std::string::npos);
+    EXPECT_NE(page1.find("23:00"), std::string::npos);
+    EXPECT_EQ(page1.find(" 0:00"), std::string::npos);
+    EXPECT_NE(page2.find(" 0:00"), std::string::npos);
+    EXPECT_NE(page2.find("12:00"), std::string::npos);
+    EXPECT_EQ(page2.find("23:00"), std::string::npos);
+}
+
+TEST(PrintToPdf, CancelledQuestionPrintsNothing)
+{
+    ProgramFolder pf;
+    pf.generateOpened(3);
+    pf.setIni({{89, 5, "never.pdf"}});
+    Shell sh(pf);
+    assembleProcessingProgram(sh.w());
+    sh.w().startUp();
+    settle();
+    ASSERT_NE(sh.doc(viewkind::kRawTable), nullptr);
+    sh.w().mdiArea()->setActiveSubWindow(sh.doc(viewkind::kRawTable));
+    sh.prompter.answers.push_back(MsgAnswer::Cancel);
+    sh.w().runCommand(QStringLiteral("Mprint"));
+    ASSERT_EQ(sh.prompter.shown.size(), 1u);
+    EXPECT_EQ(sh.prompter.shown[0].text, "生データを印刷します。よろしいですか？");
+    EXPECT_EQ(sh.prompter.shown[0].title, "VarentaK - 操作の注意");
+    EXPECT_FALSE(fs::exists(pf.path("never.pdf")));
+}
+
+// Reads everything from the master side of a pseudo-terminal until the
+// flag is set and no byte came for a moment.
+struct PtyReader {
+    int master = -1, slave = -1;
+    std::string slaveName;
+    std::vector<std::uint8_t> bytes;
+    std::atomic<bool> done{false};
+    std::thread th;
+
+    PtyReader()
+    {
+        char name[128] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
+            return;
+        slaveName = name;
+        termios t{};
+        tcgetattr(master, &t);
+        cfmakeraw(&t);
+        tcsetattr(master, TCSANOW, &t);
+        th = std::thread([this] {
+            std::uint8_t buf[4096];
+            for (;;) {
+                pollfd p{master, POLLIN, 0};
+                const int r = ::poll(&p, 1, 200);
+                if (r > 0 && (p.revents & POLLIN)) {
+                    const ssize_t n = ::read(master, buf, sizeof buf);
+                    if (n > 0)
+                        bytes.insert(bytes.end(), buf, buf + n);
+                } else if (done) {
+                    break;
+                }
+            }
+        });
+    }
+    ~PtyReader()
+    {
+        done = true;
+        if (th.joinable())
+            th.join();
+        if (slave >= 0)
+            ::close(slave);
+        if (master >= 0)
+            ::close(master);
+    }
+    std::vector<std::uint8_t> finish()
+    {
+        done = true;
+        if (th.joinable())
+            th.join();
+        return bytes;
+    }
+};
+
+TEST(SerialOutputRun, FiveProcessedMeasurementsGiveFivePacketsOnThePty)
+{
+    const QString exe = QString::fromUtf8(VARENTA_BINARY_DIR) + QStringLiteral("/tolv");
+    if (!QFileInfo::exists(exe))
+        GTEST_SKIP() << "the program is not built";
+    ProgramFolder pf;
+    hourlyFrom7(pf, 8, true);
+    // The settings file keeps the port text with colons between the fields.
+    pf.setIni({{98, 0, pf.master()}, {89, 0, "0"}, {86, 6, "01:009600:n:8:1"}, {86, 7, "3"}});
+    PtyReader reader;
+    ASSERT_FALSE(reader.slaveName.empty());
+
+    const std::string script = "set-text Combo1 20\nMbackexe\nwait-idle\nset-text Combo1 5\nBcalculate\nwait-idle\n"
+                               "wait 300\nquit\n";
+    const std::string file = pf.path("run.script");
+    std::ofstream(file, std::ios::binary) << script;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VARENTA_HOME"), QString::fromStdString(pf.dir.string()));
+    env.insert(QStringLiteral("TOLV_COM1"), QString::fromStdString(reader.slaveName));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(exe, {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("20000"),
+                  QStringLiteral("--script"), QString::fromStdString(file)});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const std::string out = p.readAllStandardOutput().toStdString();
+    EXPECT_NE(out.find("status: COM1-9600"), std::string::npos) << out;
+    const std::vector<std::uint8_t> got = reader.finish();
+
+    // The results file holds the records sent, byte for byte.
+    std::string results;
+    ASSERT_EQ(readFileBytes(pf.path("NR012L.H10"), results), Status::Ok);
+    ASSERT_EQ(got.size(), 5u * 513u);
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE("packet " + std::to_string(i + 1));
+        const std::uint8_t* pk = got.data() + i * 513;
+        EXPECT_EQ(pk[0], kOutputLeadByte);
+        EXPECT_EQ(pk[1], 0x5A);
+        EXPECT_EQ(pk[3], kOutputPacketKind);
+        EXPECT_EQ(std::accumulate(pk + 1, pk + 513, 0u) % 256, 0u);
+        const int number = pk[5] | (pk[6] << 8);
+        EXPECT_EQ(number, i + 1);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(pk) + 9, 392),
+                  results.substr(static_cast<std::size_t>(number - 1) * 392, 392));
+    }
+    // Two log lines a record, the text line first.
+    std::vector<std::string> log;
+    ASSERT_EQ(readTextLines(pf.path("tolvsout.log"), log), Status::Ok);
+    ASSERT_EQ(log.size(), 10u);
+    for (std::size_t i = 0; i < log.size(); i += 2) {
+        EXPECT_EQ(log[i].size(), 390u + 18u) << log[i];
+        EXPECT_EQ(log[i + 1].size(), 18u + 1024u);
+        EXPECT_EQ(log[i + 1].substr(18, 6), "5A0C46");
+    }
+}
+
+}  // namespace
