@@ -6,9 +6,13 @@
 
 #include "tolv/program/assemble.h"
 #include "tolv/shell/serialoutput.h"
+#include "tolv/shell/ui/printing.h"
 
 #include <QDir>
 #include <QImage>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QTextCursor>
 #include <QMdiArea>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -19,6 +23,7 @@
 #include <termios.h>
 
 #include <fstream>
+#include <functional>
 #include <numeric>
 #include <thread>
 
@@ -182,6 +187,104 @@ TEST(PrintToPdf, CancelledQuestionPrintsNothing)
     EXPECT_EQ(sh.prompter.shown[0].text, "生データを印刷します。よろしいですか？");
     EXPECT_EQ(sh.prompter.shown[0].title, "VarentaK - 操作の注意");
     EXPECT_FALSE(fs::exists(pf.path("never.pdf")));
+}
+
+// The printer dialog's choices through the seam (it points the printer at
+// a PDF file, as a user printing to a file would), and the scheduler's jobs.
+class PrintChoices : public ::testing::Test {
+protected:
+    ProgramFolder pf;
+    std::unique_ptr<Shell> sh;
+    void SetUp() override
+    {
+        if (!havePoppler())
+            GTEST_SKIP() << "pdftotext is not installed";
+        hourlyFrom7(pf, 30);
+        pf.setIni({{98, 0, pf.master()}, {89, 0, "500"}, {68, 3, "24"}, {89, 5, "no such printer"}});
+        sh = std::make_unique<Shell>(pf);
+        assembleProcessingProgram(sh->w());
+        sh->w().startUp();
+        settle();
+    }
+    // Lines of a page's text that hold anything.
+    static std::vector<std::string> inkLines(const std::string& text)
+    {
+        std::vector<std::string> out;
+        for (const std::string& l : splitPaneLines(text))
+            if (l.find_first_not_of(" \f") != std::string::npos)
+                out.push_back(l);
+        return out;
+    }
+};
+
+TEST_F(PrintChoices, SelectionRangeAndCancel)
+{
+    struct Case {
+        const char* name;
+        int kind;
+        bool accept;
+        std::function<void(DocumentWindow&)> prepare;
+        std::function<void(const std::string& page1)> check;
+    };
+    const Case cases[] = {
+        {"raw table, selection without text: the headings only", viewkind::kRawTable, true,
+         [](DocumentWindow& d) {
+             QTextCursor c = d.richTextBox1()->textCursor();
+             c.clearSelection();
+             d.richTextBox1()->setTextCursor(c);
+         },
+         [](const std::string& page) { EXPECT_EQ(inkLines(page).size(), 2u) << page; }},
+        {"results table, caret only: the page from the current measurement", viewkind::kResultsTable, true,
+         [this](DocumentWindow&) { sh->w().selectMeasurement(10); },
+         [](const std::string& page) {
+             EXPECT_NE(page.find("16:00"), std::string::npos);  // record 10
+             EXPECT_EQ(page.find("15:00"), std::string::npos);
+             EXPECT_NE(page.find("12:00"), std::string::npos);  // record 30, the last
+             EXPECT_EQ(inkLines(page).size(), 2u + 21u) << page;
+         }},
+        {"dialog cancelled", viewkind::kResultsTable, false, [](DocumentWindow&) {}, {}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string pdf = pf.path("choice" + std::to_string(++n) + ".pdf");
+        PrintSeams seams;
+        seams.printDialog = [&](QPrinter& printer, bool* selection) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString(pdf));
+            *selection = true;
+            return c.accept;
+        };
+        Printing printing(sh->w(), seams);
+        sh->w().showView(c.kind);
+        settle();
+        DocumentWindow* d = sh->doc(c.kind);
+        ASSERT_NE(d, nullptr);
+        sh->w().mdiArea()->setActiveSubWindow(d);
+        c.prepare(*d);
+        printing.printActiveView();
+        EXPECT_EQ(fs::exists(pdf), c.accept);
+        if (c.check && fs::exists(pdf))
+            c.check(pdfText(pdf, 1));
+    }
+}
+
+TEST_F(PrintChoices, ScheduledTablePageEndsAtTheCurrentRecordAndGraphPrints)
+{
+    sh->w().settings().set(89, 5, "table.pdf");
+    sh->w().selectMeasurement(20);
+    ASSERT_TRUE(sh->w().schedulerJobs().printTable && sh->w().schedulerJobs().printGraph);
+    sh->w().schedulerJobs().printTable(7);
+    // Records 1 .. 20 (24 rows a page, the page ends at record 20 = 02:00).
+    const std::string page = pdfText(pf.path("table.pdf"), 1);
+    EXPECT_NE(page.find(" 7:00"), std::string::npos);
+    EXPECT_NE(page.find(" 2:00"), std::string::npos);
+    EXPECT_EQ(page.find(" 3:00"), std::string::npos);
+    sh->w().settings().set(89, 5, "graph.pdf");
+    sh->w().schedulerJobs().printGraph();
+    const std::vector<QImage> pages = pdfPages(pf.path("graph.pdf"), "scheduled-graph");
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_GT(inkOf(pages[0]).dark, 200);
 }
 
 // Reads everything from the master side of a pseudo-terminal until the
