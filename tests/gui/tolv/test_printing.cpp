@@ -340,6 +340,47 @@ struct PtyReader {
     }
 };
 
+// Runs the program on the folder with a script; standard output back.
+std::string runTolv(const ProgramFolder& pf, const std::string& script, QStringList args,
+                    const std::vector<std::pair<std::string, std::string>>& vars, int* exitCode)
+{
+    const std::string file = pf.path("run.script");
+    std::ofstream(file, std::ios::binary) << script;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VARENTA_HOME"), QString::fromStdString(pf.dir.string()));
+    for (const auto& [k, v] : vars)
+        env.insert(QString::fromStdString(k), QString::fromStdString(v));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    args = QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")} + args;
+    args << QStringLiteral("--script") << QString::fromStdString(file);
+    p.start(QString::fromUtf8(VARENTA_BINARY_DIR) + QStringLiteral("/tolv"), args);
+    EXPECT_TRUE(p.waitForStarted(5000));
+    EXPECT_TRUE(p.waitForFinished(120000));
+    *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return p.readAllStandardOutput().toStdString();
+}
+
+TEST(PrintToPdf, ScriptedMprintWritesTheNamedPdfWithoutADialog)
+{
+    if (!QFileInfo::exists(QString::fromUtf8(VARENTA_BINARY_DIR) + QStringLiteral("/tolv")) || !havePoppler())
+        GTEST_SKIP() << "the program or pdftoppm is missing";
+    ProgramFolder pf;
+    hourlyFrom7(pf, 4);
+    // The results graph open; the printout goes to a PDF in another folder.
+    const std::string pdf = pf.path("out/graph.pdf");
+    fs::create_directories(pf.path("out"));
+    pf.setIni({{98, 0, pf.master()}, {89, 0, "800"}, {85, 2, "1"}});
+    int exitCode = -1;
+    const std::string out = runTolv(pf, "MgraphR\nwait-idle\nset 89 5 " + pdf + "\nMprint\nwait-idle\nquit\n", {}, {}, &exitCode);
+    EXPECT_EQ(exitCode, 0) << out;
+    EXPECT_NE(out.find("status: 印刷しています。しばらくお待ち下さい"), std::string::npos) << out;
+    const std::vector<QImage> pages = pdfPages(pdf, "scripted-graph");
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_GT(pages[0].height(), pages[0].width());  // graphs in portrait by item 85 value 2
+}
+
 TEST(SerialOutputRun, FiveProcessedMeasurementsGiveFivePacketsOnThePty)
 {
     const QString exe = QString::fromUtf8(VARENTA_BINARY_DIR) + QStringLiteral("/tolv");
@@ -354,20 +395,9 @@ TEST(SerialOutputRun, FiveProcessedMeasurementsGiveFivePacketsOnThePty)
 
     const std::string script = "set-text Combo1 20\nMbackexe\nwait-idle\nset-text Combo1 5\nBcalculate\nwait-idle\n"
                                "wait 300\nquit\n";
-    const std::string file = pf.path("run.script");
-    std::ofstream(file, std::ios::binary) << script;
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VARENTA_HOME"), QString::fromStdString(pf.dir.string()));
-    env.insert(QStringLiteral("TOLV_COM1"), QString::fromStdString(reader.slaveName));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.start(exe, {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("20000"),
-                  QStringLiteral("--script"), QString::fromStdString(file)});
-    ASSERT_TRUE(p.waitForStarted(5000));
-    ASSERT_TRUE(p.waitForFinished(120000));
-    EXPECT_EQ(p.exitCode(), 0);
-    const std::string out = p.readAllStandardOutput().toStdString();
+    int exitCode = -1;
+    const std::string out = runTolv(pf, script, {QStringLiteral("20000")}, {{"TOLV_COM1", reader.slaveName}}, &exitCode);
+    EXPECT_EQ(exitCode, 0);
     EXPECT_NE(out.find("status: COM1-9600"), std::string::npos) << out;
     const std::vector<std::uint8_t> got = reader.finish();
 

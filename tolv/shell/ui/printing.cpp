@@ -18,6 +18,7 @@
 #include "tolv/spectra/ui/powerspectrumview.h"
 
 #include <QFontMetricsF>
+#include <QMdiArea>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -305,6 +306,11 @@ bool Printing::printKind(QPrinter& printer, int kind, bool selection)
 void Printing::printActiveView()
 {
     DocumentWindow* active = shell_.activeDocumentWindow();
+    // While the program's window is not the active one (a scripted run, the
+    // window behind another program) the document area still knows which
+    // document is current.
+    if (auto* main = dynamic_cast<MDIForm1*>(&shell_); !active && main)
+        active = qobject_cast<DocumentWindow*>(main->mdiArea()->currentSubWindow());
     if (!active)
         return;
     const int kind = active->kind();
