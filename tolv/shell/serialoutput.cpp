@@ -31,12 +31,6 @@ OutputPortSettings parseOutputPortSettings(const std::string& text)
     return p;
 }
 
-std::string outputLineSettings(const OutputPortSettings& p)
-{
-    return std::to_string(p.speed) + "," + std::string(1, p.parity) + "," + std::to_string(p.dataBits) + "," +
-           std::to_string(p.stopBits);
-}
-
 OutputPacket buildOutputPacket(const MeasurementHeader& header, long long measurement, const std::string& record)
 {
     OutputPacket pk{};

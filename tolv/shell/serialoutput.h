@@ -28,8 +28,6 @@ struct OutputPortSettings {
     int stopBits = 1;
 };
 OutputPortSettings parseOutputPortSettings(const std::string& text);
-// The line settings as the port takes them: "9600,n,8,1".
-std::string outputLineSettings(const OutputPortSettings& p);
 
 constexpr std::size_t kOutputPacketSize = 512;
 constexpr std::uint8_t kOutputLeadByte = 0x80;

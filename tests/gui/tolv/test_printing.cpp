@@ -170,25 +170,6 @@ TEST(PrintToPdf, EveryViewKindInItsOrientationWithNothingCut)
     EXPECT_EQ(page2.find("23:00"), std::string::npos);
 }
 
-TEST(PrintToPdf, CancelledQuestionPrintsNothing)
-{
-    ProgramFolder pf;
-    pf.generateOpened(3);
-    pf.setIni({{89, 5, "never.pdf"}});
-    Shell sh(pf);
-    assembleProcessingProgram(sh.w());
-    sh.w().startUp();
-    settle();
-    ASSERT_NE(sh.doc(viewkind::kRawTable), nullptr);
-    sh.w().mdiArea()->setActiveSubWindow(sh.doc(viewkind::kRawTable));
-    sh.prompter.answers.push_back(MsgAnswer::Cancel);
-    sh.w().runCommand(QStringLiteral("Mprint"));
-    ASSERT_EQ(sh.prompter.shown.size(), 1u);
-    EXPECT_EQ(sh.prompter.shown[0].text, "生データを印刷します。よろしいですか？");
-    EXPECT_EQ(sh.prompter.shown[0].title, "VarentaK - 操作の注意");
-    EXPECT_FALSE(fs::exists(pf.path("never.pdf")));
-}
-
 // The printer dialog's choices through the seam (it points the printer at
 // a PDF file, as a user printing to a file would), and the scheduler's jobs.
 class PrintChoices : public ::testing::Test {
@@ -287,8 +268,8 @@ TEST_F(PrintChoices, ScheduledTablePageEndsAtTheCurrentRecordAndGraphPrints)
     EXPECT_GT(inkOf(pages[0]).dark, 200);
 }
 
-// Reads everything from the master side of a pseudo-terminal until the
-// flag is set and no byte came for a moment.
+// The far side of a pseudo-terminal: everything the program writes is
+// read on a thread until finish().
 struct PtyReader {
     int master = -1, slave = -1;
     std::string slaveName;
@@ -302,36 +283,21 @@ struct PtyReader {
         if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
             return;
         slaveName = name;
-        termios t{};
-        tcgetattr(master, &t);
-        cfmakeraw(&t);
-        tcsetattr(master, TCSANOW, &t);
         th = std::thread([this] {
             std::uint8_t buf[4096];
-            for (;;) {
-                pollfd p{master, POLLIN, 0};
-                const int r = ::poll(&p, 1, 200);
-                if (r > 0 && (p.revents & POLLIN)) {
-                    const ssize_t n = ::read(master, buf, sizeof buf);
-                    if (n > 0)
+            for (pollfd p{master, POLLIN, 0}; (::poll(&p, 1, 200) > 0 && (p.revents & POLLIN)) || !done;)
+                if (p.revents & POLLIN)
+                    if (const ssize_t n = ::read(master, buf, sizeof buf); n > 0)
                         bytes.insert(bytes.end(), buf, buf + n);
-                } else if (done) {
-                    break;
-                }
-            }
         });
     }
     ~PtyReader()
     {
-        done = true;
-        if (th.joinable())
-            th.join();
-        if (slave >= 0)
-            ::close(slave);
-        if (master >= 0)
-            ::close(master);
+        finish();
+        ::close(slave);
+        ::close(master);
     }
-    std::vector<std::uint8_t> finish()
+    const std::vector<std::uint8_t>& finish()
     {
         done = true;
         if (th.joinable())
@@ -399,7 +365,7 @@ TEST(SerialOutputRun, FiveProcessedMeasurementsGiveFivePacketsOnThePty)
     const std::string out = runTolv(pf, script, {QStringLiteral("20000")}, {{"TOLV_COM1", reader.slaveName}}, &exitCode);
     EXPECT_EQ(exitCode, 0);
     EXPECT_NE(out.find("status: COM1-9600"), std::string::npos) << out;
-    const std::vector<std::uint8_t> got = reader.finish();
+    const std::vector<std::uint8_t>& got = reader.finish();
 
     // The results file holds the records sent, byte for byte.
     std::string results;

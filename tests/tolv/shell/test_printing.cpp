@@ -151,11 +151,4 @@ TEST(PrintSetup, OrientationByTableOrGraphOffsetsAndFont)
     EXPECT_FALSE(isPdfPrinterName("LaserJet"));
 }
 
-TEST(PaneLines, SplitsEveryLineEnd)
-{
-    EXPECT_EQ(splitPaneLines("a\r\nb\nc\xE2\x80\xA9" "d"), (std::vector<std::string>{"a", "b", "c", "d"}));
-    EXPECT_EQ(splitPaneLines(""), (std::vector<std::string>{""}));
-    EXPECT_EQ(splitPaneLines("x\n\ny"), (std::vector<std::string>{"x", "", "y"}));
-}
-
 }  // namespace
