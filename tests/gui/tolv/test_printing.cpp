@@ -9,6 +9,7 @@
 #include "tolv/shell/ui/printing.h"
 
 #include <QDir>
+#include <QComboBox>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QPrinter>
@@ -266,6 +267,31 @@ TEST_F(PrintChoices, ScheduledTablePageEndsAtTheCurrentRecordAndGraphPrints)
     const std::vector<QImage> pages = pdfPages(pf.path("graph.pdf"), "scheduled-graph");
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_GT(inkOf(pages[0]).dark, 200);
+}
+
+TEST_F(PrintChoices, ForwardDisplayStepsPrintTheRawGraphWhenSwitchedOn)
+{
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "graph printing on" : "graph printing off");
+        const std::string pdf = pf.path(on ? "steps-on.pdf" : "steps-off.pdf");
+        sh->w().settings().set(85, 7, "1");
+        sh->w().settings().set(89, 5, pdf);
+        auto& word = sh->w().runtime().autoWord;
+        word = on ? (word | autofn::kGraphPrint) : (word & ~autofn::kGraphPrint);
+        sh->w().selectMeasurement(5);
+        sh->w().repetitionCombo()->setEditText(QStringLiteral("2"));
+        sh->w().runCommand(QStringLiteral("Mexecute"));
+        settle();
+        EXPECT_EQ(sh->w().dataSet().currentNumber, 7);
+        ASSERT_EQ(fs::exists(pdf), on);
+        if (on) {
+            const std::vector<QImage> pages = pdfPages(pdf, "step-raw-graph");
+            ASSERT_EQ(pages.size(), 1u);  // the last step's graph
+            EXPECT_GT(pages[0].width(), pages[0].height());
+            EXPECT_GT(inkOf(pages[0]).dark, 200);
+        }
+    }
+    sh->w().runtime().autoWord = 0;
 }
 
 // The far side of a pseudo-terminal: everything the program writes is

@@ -259,7 +259,11 @@ bool Printing::printKind(QPrinter& printer, int kind, bool selection)
         QPlainTextEdit* body = w->richTextBox1();
         if (!selection)
             body->selectAll();
-        std::vector<std::string> lines = paneLines(w->richTextBox2()->toPlainText());
+        std::vector<std::string> lines;
+        if (const std::string title = shell_.settings().value(85, 0); !trimBlanks(title).empty())
+            lines.push_back(title);
+        const std::vector<std::string> head = paneLines(w->richTextBox2()->toPlainText());
+        lines.insert(lines.end(), head.begin(), head.end());
         const QString sel = body->textCursor().selectedText();
         if (!sel.isEmpty()) {
             const std::vector<std::string> more = paneLines(sel);
