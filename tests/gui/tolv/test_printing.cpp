@@ -150,8 +150,9 @@ TEST(PrintToPdf, EveryViewKindInItsOrientationWithNothingCut)
         ASSERT_TRUE(fs::exists(pdf));
         const std::vector<QImage> pages = pdfPages(pdf, "kind" + std::to_string(c.kind));
         ASSERT_FALSE(pages.empty());
-        if (c.pages > 0)
+        if (c.pages > 0) {
             EXPECT_EQ(static_cast<int>(pages.size()), c.pages);
+        }
         for (const QImage& img : pages) {
             EXPECT_EQ(img.height() > img.width(), c.portrait);
             const Ink ink = inkOf(img);

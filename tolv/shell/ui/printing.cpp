@@ -246,6 +246,15 @@ Printing::Printing(ShellServices& shell, PrintSeams seams) : shell_(shell), seam
 
 bool Printing::printKind(QPrinter& printer, int kind, bool selection)
 {
+    // A second print started while pages are made (the event loop is
+    // served between them) is ignored.
+    if (running_)
+        return false;
+    running_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{running_};
     const PrintSetup setup = printSetupFor(shell_.settings(), kind);
     PrintDocument doc(printer, setup, shell_, kind);
     if (!doc.ok())
@@ -350,6 +359,8 @@ void Printing::printActiveView()
 
 void Printing::printTablePage(int printerSetting)
 {
+    if (running_)
+        return;
     const long long last = lastResultsRecord(shell_);
     if (last < 1)
         return;
@@ -369,6 +380,8 @@ void Printing::printTablePage(int printerSetting)
 
 void Printing::printResultsGraph()
 {
+    if (running_)
+        return;
     QPrinter printer(QPrinter::HighResolution);
     const PrintSetup setup = printSetupFor(shell_.settings(), viewkind::kResultsGraph);
     preparePrinter(printer, setup, shell_.programFolder());
@@ -382,6 +395,8 @@ void Printing::printResultsGraph()
 
 void Printing::printRawGraph()
 {
+    if (running_)
+        return;
     QPrinter printer(QPrinter::HighResolution);
     const PrintSetup setup = printSetupFor(shell_.settings(), viewkind::kRawGraph);
     preparePrinter(printer, setup, shell_.programFolder());

@@ -55,6 +55,7 @@ private:
     ShellServices& shell_;
     PrintSeams seams_;
     int pages_ = 0;
+    bool running_ = false;  // a print is under way (the event loop is served between pages)
 };
 
 // Registers Mprint and the scheduler's printing jobs.
