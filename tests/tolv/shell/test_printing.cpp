@@ -116,31 +116,4 @@ TEST_F(ResultsPaging, PageTextIsTheTableRowsWithTheBlockBreak)
     EXPECT_NE(resultsPageText(src, {1, 2}, page), Status::Ok);
 }
 
-TEST(PrintSetup, OrientationByTableOrGraphOffsetsAndFont)
-{
-    Settings s;
-    s.set(85, 1, "1");  // tables portrait
-    s.set(85, 2, "0");  // graphs landscape
-    s.set(68, 6, "12.5");
-    s.set(68, 7, "-3");
-    s.set(89, 5, "out.PDF");
-    s.set(192, 0, "ＭＳ ゴシック");
-    s.set(192, 1, "9");
-    s.set(192, 2, "True");
-    for (int k = 0; k < 8; ++k) {
-        const PrintSetup p = printSetupFor(s, k);
-        EXPECT_EQ(p.portrait, k == 0 || k == 2) << k;
-        EXPECT_DOUBLE_EQ(p.offsetLeftMm, 12.5);
-        EXPECT_DOUBLE_EQ(p.offsetTopMm, 0.0);
-        EXPECT_TRUE(isPdfPrinterName(p.printerName));
-    }
-    const PrintSetup t = printSetupFor(s, 2);
-    EXPECT_EQ(t.fontName, "ＭＳ ゴシック");
-    EXPECT_DOUBLE_EQ(t.fontSize, 9.0);
-    EXPECT_TRUE(t.bold);
-    EXPECT_FALSE(printSetupFor(s, 3).bold);
-    EXPECT_FALSE(isPdfPrinterName(".pdf"));
-    EXPECT_FALSE(isPdfPrinterName("LaserJet"));
-}
-
 }  // namespace
