@@ -105,7 +105,8 @@ public:
     }
     // Prints text lines from the top down, a new page when the next line
     // does not fit.  The font shrinks so that the widest line fits across.
-    void lines(const std::vector<std::string>& text)
+    // At each new page onPage (when given) serves the window; false stops.
+    void lines(const std::vector<std::string>& text, const std::function<bool()>& onPage = {})
     {
         if (!ok_)
             return;
@@ -121,6 +122,8 @@ public:
         painter_.setFont(f);
         for (const std::string& l : text) {
             if (used_ && y_ + fm.height() > area_.height()) {
+                if (onPage && !onPage())
+                    return;
                 printer_.newPage();
                 ++pages_;
                 y_ = 0;
@@ -278,7 +281,10 @@ bool Printing::printKind(QPrinter& printer, int kind, bool selection)
             const std::vector<std::string> more = paneLines(sel);
             lines.insert(lines.end(), more.begin(), more.end());
         }
-        doc.lines(lines);
+        doc.lines(lines, [this] {
+            shell_.serveEvents();
+            return !shell_.stopRequested();
+        });
         break;
     }
     case viewkind::kResultsTable: {
@@ -352,6 +358,7 @@ void Printing::printActiveView()
         // The dialog may have chosen another printer: orientation again.
         printer.setPageOrientation(setup.portrait ? QPageLayout::Portrait : QPageLayout::Landscape);
     }
+    shell_.runtime().stopRequest = false;  // Mend stops a long printout between pages
     shell_.setBusy(true, kPrintingText);
     printKind(printer, kind, selection);
     shell_.setBusy(false, "");
