@@ -258,16 +258,18 @@ bool Printing::printKind(QPrinter& printer, int kind, bool selection)
         bool& flag;
         ~Done() { flag = false; }
     } done{running_};
+    // Nothing to print makes no document (no empty page).
+    DocumentWindow* w = shell_.documentWindow(kind);
+    if ((kind == viewkind::kRawTable && !w) || (kind == viewkind::kResultsTable && lastResultsRecord(shell_) < 1) ||
+        !shell_.views().find(kind))
+        return false;
     const PrintSetup setup = printSetupFor(shell_.settings(), kind);
     PrintDocument doc(printer, setup, shell_, kind);
     if (!doc.ok())
         return false;
     bool ok = true;
-    DocumentWindow* w = shell_.documentWindow(kind);
     switch (kind) {
     case viewkind::kRawTable: {
-        if (!w)
-            return false;
         QPlainTextEdit* body = w->richTextBox1();
         if (!selection)
             body->selectAll();
