@@ -5,7 +5,7 @@
 // the line time of its packets and acknowledgements.
 #include "brenlo24/link/link.h"
 #include "brenlo24/link/pollhost.h"
-#include "brenlo24/link/posixport.h"
+#include "common/serialposix.h"
 #include "common/bytes.h"
 #include "tools/emulator/runner.h"
 #include "pacedlink.h"

@@ -3,7 +3,7 @@
 // line speed, as the collection benchmarks use it.
 #include "brenlo24/link/link.h"
 #include "brenlo24/link/pollhost.h"
-#include "brenlo24/link/posixport.h"
+#include "common/serialposix.h"
 #include "common/clock.h"
 #include "tools/emulator/runner.h"
 

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-apps imagemagick xdotool
   libnetcdf-dev netcdf-bin python3-netcdf4
   ftp python3-pyftpdlib
+  poppler-utils
 )
 
 missing=()

@@ -8,7 +8,7 @@
 //
 // Runs until interrupted.
 #include "brenlo24/link/packetdump.h"
-#include "brenlo24/link/serialport.h"
+#include "common/serialport.h"
 #include "tools/emulator/runner.h"
 
 #include <atomic>

@@ -9,7 +9,7 @@
 // onReceiveTimeout().  What the program does with decoded packets (storing
 // data, refreshing the status panel) plugs in through PacketHandler.
 #include "brenlo24/link/packet.h"
-#include "brenlo24/link/serialport.h"
+#include "common/serialport.h"
 #include "brenlo24/link/statusrecord.h"
 
 #include <cstdint>

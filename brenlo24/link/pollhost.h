@@ -3,7 +3,7 @@
 // events of a PosixSerialPort with poll() and runs the receive time-out
 // timer against the clock.  The status line and the beeps are recorded.
 #include "brenlo24/link/link.h"
-#include "brenlo24/link/posixport.h"
+#include "common/serialposix.h"
 
 #include <functional>
 #include <string>

@@ -6,6 +6,8 @@
 #include "tolv/shell/ui/fileattach.h"
 #include "tolv/shell/ui/form3attach.h"
 #include "tolv/shell/ui/mdiform1.h"
+#include "tolv/shell/ui/printing.h"
+#include "tolv/shell/ui/serialoutputpart.h"
 #include "tolv/spectra/ui/directionalviews.h"
 #include "tolv/spectra/ui/powerspectrumview.h"
 #include "tolv/spectra/ui/resultsrecordstep.h"
@@ -23,8 +25,12 @@ void assembleProcessingProgram(MDIForm1& window)
     DirectionalPart directional = makeDirectionalPart(window);
     window.addView(std::move(directional.view3d));
     window.addView(std::move(directional.contour));
-    // The results record of every processed measurement.
-    attachResultsRecordStep(window, spectra.state);
+    // The results record of every processed measurement, passed on over
+    // the output port with start flag 0x20000.
+    auto records = attachResultsRecordStep(window, spectra.state);
+    attachSerialOutput(window, *records);
+    // Mprint and the scheduled printing.
+    attachPrinting(window);
     // Web pages, upload and download (Mtrans, DownloadLatest).
     Publishing* publishing = attachPublishing(window);
     // The processing-conditions dialog (Mcset, MPcset, Bcset) with its

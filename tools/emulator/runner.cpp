@@ -1,6 +1,6 @@
 #include "tools/emulator/runner.h"
 
-#include "brenlo24/link/posixport.h"
+#include "common/serialposix.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,7 +10,7 @@
 #include "brenlo24/link/commsettings.h"
 #include "brenlo24/link/link.h"
 #include "brenlo24/link/newest.h"
-#include "brenlo24/link/serialport.h"
+#include "common/serialport.h"
 #include "brenlo24/link/statuspanel.h"
 #include "common/commandtable.h"
 #include "common/prompter.h"

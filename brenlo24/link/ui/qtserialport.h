@@ -2,7 +2,7 @@
 // The serial port of the window program: SerialPort over QSerialPort.
 // Data notifications come from readyRead through the event loop; posted
 // notifications are queued to the event loop as well.
-#include "brenlo24/link/serialport.h"
+#include "common/serialport.h"
 
 #include <QObject>
 

@@ -8,7 +8,7 @@
 #include "brenlo24/link/link.h"
 #include "brenlo24/link/newest.h"
 #include "brenlo24/link/pollhost.h"
-#include "brenlo24/link/posixport.h"
+#include "common/serialposix.h"
 #include "common/appstate.h"
 #include "common/initfile.h"
 #include "common/installdata.h"

@@ -4,7 +4,7 @@
 #include "brenlo24/link/link.h"
 #include "brenlo24/link/packetdump.h"
 #include "brenlo24/link/pollhost.h"
-#include "brenlo24/link/posixport.h"
+#include "common/serialposix.h"
 #include "linkfixture.h"
 #include "tools/emulator/runner.h"
 

@@ -1,6 +1,6 @@
 // The receive threshold on top of the port's buffered bytes, and the
 // device path of a port number.
-#include "brenlo24/link/serialport.h"
+#include "common/serialport.h"
 
 #include <gtest/gtest.h>
 

@@ -46,6 +46,14 @@ public:
     virtual bool isOpen() const = 0;
     // Changes only the line speed of the open port (any value the driver takes).
     virtual Status setSpeed(int speed) = 0;
+    // Changes parity ('n', 'e', 'o', 'm', 's', either case), data bits (5 to
+    // 8) and stop bits (1 or 2) of the open port.  Ports that only know
+    // 8N1 refuse anything else.
+    virtual Status setLineFormat(char parity, int dataBits, int stopBits)
+    {
+        const bool plain = (parity == 'n' || parity == 'N') && dataBits == 8 && stopBits == 1;
+        return !isOpen() ? Status::Io : plain ? Status::Ok : Status::Refused;
+    }
     // Writes all bytes (queued for sending); Io when the port refuses.
     virtual Status write(const std::uint8_t* data, std::size_t n) = 0;
     virtual std::size_t bytesWaiting() = 0;
@@ -77,9 +85,13 @@ protected:
     }
 };
 
-// Device path of port number N ("COMN"): the environment variable
-// BRENLO24_COMN when set and not empty, else /dev/ttyS(N-1).
-std::string portDevicePath(int portNumber);
+// Device path of port number N ("COMN"): the environment variable named by
+// the prefix and N (BRENLO24_COMN for the communication program, TOLV_COMN
+// for the processing program's output) when set and not empty, else
+// /dev/ttyS(N-1).
+inline constexpr const char* kLinkPortVariable = "BRENLO24_COM";
+inline constexpr const char* kOutputPortVariable = "TOLV_COM";
+std::string portDevicePath(int portNumber, const std::string& variablePrefix = kLinkPortVariable);
 
 // One line of the debug trace: direction ('<' read, '>' written) and bytes.
 using SerialTraceSink = std::function<void(char direction, const std::uint8_t* data, std::size_t n)>;
@@ -147,6 +159,15 @@ public:
     void close() override;
     bool isOpen() const override { return open_; }
     Status setSpeed(int speed) override;
+    Status setLineFormat(char parity, int dataBits, int stopBits) override
+    {
+        if (!open_)
+            return Status::Io;
+        parity_ = parity;
+        dataBits_ = dataBits;
+        stopBits_ = stopBits;
+        return Status::Ok;
+    }
     Status write(const std::uint8_t* data, std::size_t n) override;
     std::size_t bytesWaiting() override { return input_.size() - readPos_; }
     std::size_t read(std::uint8_t* data, std::size_t max) override;
@@ -177,6 +198,9 @@ public:
     bool rts() const { return rts_; }
     bool posted() const { return posted_; }
     int openCount() const { return opens_; }
+    char parity() const { return parity_; }
+    int dataBits() const { return dataBits_; }
+    int stopBits() const { return stopBits_; }
 
 private:
     bool open_ = false;
@@ -185,6 +209,9 @@ private:
     bool posted_ = false;
     int opens_ = 0;
     int speed_ = 0;
+    char parity_ = 'n';
+    int dataBits_ = 8;
+    int stopBits_ = 1;
     std::string device_;
     std::vector<std::uint8_t> input_;
     std::size_t readPos_ = 0;

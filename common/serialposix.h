@@ -4,7 +4,7 @@
 // owner drives it with poll(), which waits for input and raises the
 // notifications; the bytes read from the device are kept in an input
 // buffer from which bytesWaiting() and read() serve.
-#include "brenlo24/link/serialport.h"
+#include "common/serialport.h"
 
 #include <vector>
 
@@ -15,6 +15,9 @@ namespace varenta {
 bool setTerminalSpeed(int fd, int speed);
 // Puts a terminal into raw 8N1 mode without handshaking.
 bool makeTerminalRaw(int fd);
+// Sets parity ('n', 'e', 'o', 'm', 's'), data bits (5-8) and stop bits (1,
+// 2) of a terminal.  False for values outside these or on failure.
+bool setTerminalFormat(int fd, char parity, int dataBits, int stopBits);
 
 class PosixSerialPort final : public SerialPort {
 public:
@@ -27,6 +30,7 @@ public:
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
     Status setSpeed(int speed) override;
+    Status setLineFormat(char parity, int dataBits, int stopBits) override;
     Status write(const std::uint8_t* data, std::size_t n) override;
     std::size_t bytesWaiting() override;
     std::size_t read(std::uint8_t* data, std::size_t max) override;

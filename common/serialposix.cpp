@@ -1,4 +1,4 @@
-#include "brenlo24/link/posixport.h"
+#include "common/serialposix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +11,7 @@
 
 namespace varenta {
 
-bool setTerminalSpeedAny(int fd, int speed);  // termspeed.cpp
+bool setTerminalSpeedAny(int fd, int speed);  // serialtermspeed.cpp
 
 namespace {
 
@@ -64,7 +64,47 @@ bool setTerminalSpeed(int fd, int speed)
     return tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
+bool setTerminalFormat(int fd, char parity, int dataBits, int stopBits)
+{
+    tcflag_t size = 0;
+    switch (dataBits) {
+    case 5: size = CS5; break;
+    case 6: size = CS6; break;
+    case 7: size = CS7; break;
+    case 8: size = CS8; break;
+    default: return false;
+    }
+    if (stopBits != 1 && stopBits != 2)
+        return false;
+    tcflag_t par = 0;
+    switch (parity) {
+    case 'n': case 'N': break;
+    case 'e': case 'E': par = PARENB; break;
+    case 'o': case 'O': par = PARENB | PARODD; break;
+    case 'm': case 'M': par = PARENB | PARODD | CMSPAR; break;
+    case 's': case 'S': par = PARENB | CMSPAR; break;
+    default: return false;
+    }
+    termios t{};
+    if (tcgetattr(fd, &t) != 0)
+        return false;
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
+    t.c_cflag |= size | par | (stopBits == 2 ? CSTOPB : 0);
+    return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
 PosixSerialPort::~PosixSerialPort() { close(); }
+
+Status PosixSerialPort::setLineFormat(char parity, int dataBits, int stopBits)
+{
+    if (fd_ < 0)
+        return Status::Io;
+    if (!setTerminalFormat(fd_, parity, dataBits, stopBits)) {
+        error_ = "line format refused";
+        return Status::Refused;
+    }
+    return Status::Ok;
+}
 
 Status PosixSerialPort::open(const std::string& device, int speed)
 {

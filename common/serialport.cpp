@@ -1,4 +1,4 @@
-#include "brenlo24/link/serialport.h"
+#include "common/serialport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,9 +6,9 @@
 
 namespace varenta {
 
-std::string portDevicePath(int portNumber)
+std::string portDevicePath(int portNumber, const std::string& variablePrefix)
 {
-    const std::string var = "BRENLO24_COM" + std::to_string(portNumber);
+    const std::string var = variablePrefix + std::to_string(portNumber);
     if (const char* p = std::getenv(var.c_str()); p && *p)
         return p;
     return "/dev/ttyS" + std::to_string(portNumber - 1);
