@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont fonts-ipafont-gothic fonts-ipafont-mincho
   xvfb xauth x11-apps imagemagick xdotool
   libnetcdf-dev netcdf-bin python3-netcdf4
+  dpkg-dev fakeroot help2man librsvg2-bin lintian desktop-file-utils
 )
 
 missing=()

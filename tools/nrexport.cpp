@@ -7,6 +7,7 @@
 // from "tolvf.org", "tolvg.org" and "tolvi.ini" in the program folder
 // (VARENTA_HOME, else the folder of this program).  A failure prints one
 // line naming the file on standard error, leaves no output and exits 1.
+#include "common/cliinfo.h"
 #include "common/progfolder.h"
 #include "tolv/publish/analysisexport.h"
 
@@ -18,11 +19,17 @@
 
 namespace {
 
+const char* const kUsage =
+    "usage: nrexport [--csv] [--first N] [--last N] [--utc-offset HOURS] MASTER OUT\n"
+    "Exports the measurements of a master data file for analysis.\n"
+    "  OUT is the NetCDF file, or with --csv the folder of the CSV files\n"
+    "  --first N, --last N   the measurement numbers exported (default: all)\n"
+    "  --utc-offset HOURS    the logger clock's offset from UTC\n"
+    "The channel and result-item tables are read from the program folder.\n";
+
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: nrexport [--csv] [--first N] [--last N] [--utc-offset HOURS] MASTER OUT\n"
-                 "  OUT is the NetCDF file, or with --csv the folder of the CSV files\n");
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
 }
 
@@ -38,6 +45,8 @@ bool number(const char* text, double& out)
 int main(int argc, char** argv)
 {
     using namespace varenta;
+    if (answerInfoOption(argc, argv, "nrexport", kUsage))
+        return 0;
     bool csv = false;
     ExportRequest req;
     std::string out;
