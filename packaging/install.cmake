@@ -11,6 +11,9 @@
 #   P/share/icons/hicolor icons (SVG, 48 and 256 pixel PNG)
 #   P/share/man/man1      manual pages made from the programs' --help
 include(GNUInstallDirs)
+# cmake --install and cpack take what is built; scripts/package.sh builds the
+# installed targets only, not the tests and benchmarks.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set_source_files_properties(${PROJECT_SOURCE_DIR}/common/cliinfo.cpp PROPERTIES
   COMPILE_DEFINITIONS "VARENTA_VERSION=\"${PROJECT_VERSION}\"")
@@ -65,7 +68,7 @@ if(HELP2MAN AND GZIP)
 endif()
 # The Debian changelog, compressed as the policy asks.
 if(GZIP)
-  set(_changelog ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
+  set(_changelog ${PROJECT_BINARY_DIR}/changelog.gz)
   add_custom_command(OUTPUT ${_changelog}
     COMMAND sh -c "${GZIP} -9nc '${_pkg}/changelog' > '${_changelog}'"
     DEPENDS ${_pkg}/changelog VERBATIM)

@@ -13,7 +13,7 @@ deb=$(ls build/varenta_*.deb)
 echo "package: $deb"
 
 desktop-file-validate packaging/tolv.desktop packaging/brenlo24.desktop
-lintian_out=$(lintian --no-tag-display-limit "$deb" || true)
+lintian_out=$(lintian --tag-display-limit 0 "$deb" || true)
 [ -n "$lintian_out" ] && echo "$lintian_out"
 if echo "$lintian_out" | grep -q '^E:'; then
   echo "lintian reports errors" >&2
@@ -40,7 +40,7 @@ set -e
 echo "$out" | sed 's/^/  tolv: /'
 [ $rc -eq 0 ] || { echo "the installed tolv ended with status $rc" >&2; exit 1; }
 echo "$out" | grep -q "プログラムフォルダを準備しました: $folder" || { echo "no preparation notice" >&2; exit 1; }
-for f in tolvi.org tolvf.org tolvg.org emep2.org bayes2.org tolvu.org help/brenlo24.html NR0122g.txt NR0123g.txt; do
+for f in tolvi.org tolvf.org tolvg.org emep2.org bayes2.org tolvu.org help/brenlo24.html tolvi.ini NR22g.txt NR23g.txt NR24g.txt NR24g.bmp; do
   [ -e "$folder/$f" ] || { echo "the per-user folder lacks $f" >&2; ls "$folder" >&2; exit 1; }
 done
 echo "package check passed: per-user folder $folder prepared, start-up views written"
