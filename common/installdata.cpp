@@ -3,9 +3,12 @@
 #include "common/textfile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <signal.h>
 #include <unistd.h>
 #include <vector>
 
@@ -164,7 +167,19 @@ Status prepareProgramFolder(const FolderChoice& choice, bool& prepared, std::str
         message = "installation data not found: " + choice.dataFolder;
         return Status::NotFound;
     }
-    const fs::path stage = folder.parent_path() / ("." + folder.filename().string() + ".prepare-" + std::to_string(getpid()));
+    // Staging folders of preparations that were killed (their process is
+    // gone) are removed; one of a program starting at the same time stays.
+    const std::string stagePrefix = "." + folder.filename().string() + ".prepare-";
+    for (const auto& e : fs::directory_iterator(folder.parent_path(), ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind(stagePrefix, 0) != 0)
+            continue;
+        const long pid = std::strtol(name.c_str() + stagePrefix.size(), nullptr, 10);
+        if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            fs::remove_all(e.path(), ec);
+    }
+    ec.clear();
+    const fs::path stage = folder.parent_path() / (stagePrefix + std::to_string(getpid()));
     fs::remove_all(stage, ec);
     Status st = installProgramData(choice.dataFolder, stage.string(), &message);
     if (st == Status::Ok && !mergeMissing(stage, folder, message))

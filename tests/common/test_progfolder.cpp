@@ -94,6 +94,8 @@ TEST_F(ProgramFolderRule, ChoosesEnvironmentThenPortableThenPerUser)
 TEST_F(ProgramFolderRule, PerUserFolderIsPreparedOnceAsTheInstallationStepDoesAndNeverOverwritten)
 {
     const FolderChoice c = perUser();
+    // A preparation killed earlier left its staging folder (no such process).
+    fs::create_directories(root / "xdg" / ".varenta.prepare-2147483646" / "help");
     bool prepared = false;
     std::string message;
     ASSERT_EQ(prepareProgramFolder(c, prepared, message), Status::Ok) << message;
@@ -102,7 +104,7 @@ TEST_F(ProgramFolderRule, PerUserFolderIsPreparedOnceAsTheInstallationStepDoesAn
     ASSERT_EQ(installProgramData(c.dataFolder, reference.string()), Status::Ok);
     EXPECT_EQ(tree(c.folder), tree(reference));
     EXPECT_NE(slurp(fs::path(c.folder) / "tolvi.org").find("\r\n"), std::string::npos);
-    for (const auto& e : fs::directory_iterator(root))
+    for (const auto& e : fs::directory_iterator(root / "xdg"))
         EXPECT_EQ(e.path().filename().string().find(".prepare"), std::string::npos) << "staging folder left behind";
 
     // The user's changes and deletions survive the next start.
