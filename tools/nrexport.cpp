@@ -8,6 +8,7 @@
 // (VARENTA_HOME, else the folder of this program).  A failure prints one
 // line naming the file on standard error, leaves no output and exits 1.
 #include "common/cliinfo.h"
+#include "common/installdata.h"
 #include "common/progfolder.h"
 #include "tolv/publish/analysisexport.h"
 
@@ -80,9 +81,19 @@ int main(int argc, char** argv)
     if (positional != 2)
         return usage();
 
-    setProgramFolder(resolveProgramFolder(argc > 0 ? argv[0] : ""));
-    ExportTables tables;
+    // The tables come from the program folder; an installed nrexport started
+    // before either window program prepares the per-user folder as they do.
+    const FolderChoice folder = chooseProgramFolder(argc > 0 ? argv[0] : "");
+    bool prepared = false;
     std::string message;
+    if (prepareProgramFolder(folder, prepared, message) != Status::Ok) {
+        std::fprintf(stderr, "nrexport: %s\n", message.c_str());
+        return 1;
+    }
+    if (prepared)
+        std::fprintf(stderr, "nrexport: prepared the program folder %s\n", folder.folder.c_str());
+    setProgramFolder(folder.folder);
+    ExportTables tables;
     if (loadExportTables(programFolder(), tables, &message) != Status::Ok) {
         std::fprintf(stderr, "nrexport: %s\n", message.c_str());
         return 1;

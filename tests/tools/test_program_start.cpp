@@ -120,10 +120,11 @@ TEST_F(ProgramStart, FirstStartPreparesThePerUserFolderOnceAndSaysSo)
 TEST_F(ProgramStart, UncreatablePerUserFolderEndsWithStatusOne)
 {
     std::ofstream(root / "file") << "x";
-    for (const char* name : {"tolv", "brenlo24"}) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"tolv", "-platform offscreen"}, {"brenlo24", "-platform offscreen"}, {"nrexport", "NR001M.H10 out.nc"}};
+    for (const auto& [name, args] : cases) {
         const fs::path exe = installLike(name);
-        const Ran r = run("XDG_DATA_HOME='" + (root / "file").string() + "'",
-                          "'" + exe.string() + "' -platform offscreen");
+        const Ran r = run("XDG_DATA_HOME='" + (root / "file").string() + "'", "'" + exe.string() + "' " + args);
         EXPECT_EQ(r.status, 1) << name;
         EXPECT_NE(r.err.find(std::string(name) + ": cannot create the program folder " + (root / "file").string() +
                              "/varenta"),
