@@ -12,6 +12,7 @@ packages=(
   libnetcdf-dev netcdf-bin python3-netcdf4
   ftp python3-pyftpdlib
   poppler-utils
+  dpkg-dev fakeroot help2man librsvg2-bin lintian desktop-file-utils
 )
 
 missing=()

@@ -7,6 +7,7 @@
 //   nremu --device /dev/ttyUSB0 ...   serves a real serial port instead
 //
 // Runs until interrupted.
+#include "common/cliinfo.h"
 #include "brenlo24/link/packetdump.h"
 #include "common/serialport.h"
 #include "tools/emulator/runner.h"
@@ -27,39 +28,43 @@ namespace {
 std::atomic<bool> g_stop{false};
 void onSignal(int) { g_stop = true; }
 
-void usage()
-{
-    std::cout << "usage: nremu [options]\n"
-                 "  --device PATH      serve this terminal device instead of a new pseudo-terminal\n"
-                 "  --speed N          line speed (default 38400)\n"
-                 "  --pace             send at the line speed (ten bits a byte)\n"
-                 "  --machine N        machine number (default 255)\n"
-                 "  --model N          model code (default 60)\n"
-                 "  --prefill N        measurements in memory at start (default 3)\n"
-                 "  --measuring        record on the schedule from the start\n"
-                 "  --start H:M        schedule phase (start hour and minute)\n"
-                 "  --duration MIN     burst length in minutes (default 20)\n"
-                 "  --interval MIN     minutes between bursts (default 60)\n"
-                 "  --sample CODE      sample interval code 0..3 (1.0, 0.5, 0.2, 0.1 s; default 1)\n"
-                 "  --scale X          logger clock rate (60: one minute a second)\n"
-                 "  --wave H,T         wave height (m) and period (s) of the recorded sea\n"
-                 "  --noise R --garbage R --corrupt R --drop R --short R   fault rates per packet\n"
-                 "  --stall R,MS       stall rate and length\n"
-                 "  --auto MS          an unsolicited automatic packet every MS when idle\n"
-                 "  --seed N           fault seed\n"
-                 "  --ack-timeout MS   wait for an acknowledgement before resending (default: packet time + 300)\n"
-                 "  --resends N        resends of an unacknowledged packet before the stream ends (default 3)\n"
-                 "  --image PATH       on exit, write the recording memory (what a collection copies) to PATH\n"
-                 "  --tables DIR       on exit, write the device-information images (nv.tbl, ram.tbl) and\n"
-                 "                     every table upload kept (upload1.tbl ...) to DIR as packet dumps\n"
-                 "  --modem-absent     the logger has no modem (\"55\" is refused)\n"
-                 "  --trace            hex trace of the line on standard error\n";
-}
+const char* const kUsage =
+    "usage: nremu [options]\n"
+    "Emulates a logger on a pseudo-terminal (or a given terminal device) and speaks its\n"
+    "packet protocol; the device path is printed on standard output.\n"
+    "  --device PATH      serve this terminal device instead of a new pseudo-terminal\n"
+    "  --speed N          line speed (default 38400)\n"
+    "  --pace             send at the line speed (ten bits a byte)\n"
+    "  --machine N        machine number (default 255)\n"
+    "  --model N          model code (default 60)\n"
+    "  --prefill N        measurements in memory at start (default 3)\n"
+    "  --measuring        record on the schedule from the start\n"
+    "  --start H:M        schedule phase (start hour and minute)\n"
+    "  --duration MIN     burst length in minutes (default 20)\n"
+    "  --interval MIN     minutes between bursts (default 60)\n"
+    "  --sample CODE      sample interval code 0..3 (1.0, 0.5, 0.2, 0.1 s; default 1)\n"
+    "  --scale X          logger clock rate (60: one minute a second)\n"
+    "  --wave H,T         wave height (m) and period (s) of the recorded sea\n"
+    "  --noise R --garbage R --corrupt R --drop R --short R   fault rates per packet\n"
+    "  --stall R,MS       stall rate and length\n"
+    "  --auto MS          an unsolicited automatic packet every MS when idle\n"
+    "  --seed N           fault seed\n"
+    "  --ack-timeout MS   wait for an acknowledgement before resending (default: packet time + 300)\n"
+    "  --resends N        resends of an unacknowledged packet before the stream ends (default 3)\n"
+    "  --image PATH       on exit, write the recording memory (what a collection copies) to PATH\n"
+    "  --tables DIR       on exit, write the device-information images (nv.tbl, ram.tbl) and\n"
+    "                     every table upload kept (upload1.tbl ...) to DIR as packet dumps\n"
+    "  --modem-absent     the logger has no modem (\"55\" is refused)\n"
+    "  --trace            hex trace of the line on standard error\n";
+
+void usage() { std::cout << kUsage; }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (varenta::answerInfoOption(argc, argv, "nremu", kUsage))
+        return 0;
     EmulatorConfig cfg;
     std::string device;
     std::string imagePath;

@@ -7,6 +7,8 @@
 // from "tolvf.org", "tolvg.org" and "tolvi.ini" in the program folder
 // (VARENTA_HOME, else the folder of this program).  A failure prints one
 // line naming the file on standard error, leaves no output and exits 1.
+#include "common/cliinfo.h"
+#include "common/installdata.h"
 #include "common/progfolder.h"
 #include "tolv/publish/analysisexport.h"
 
@@ -18,11 +20,17 @@
 
 namespace {
 
+const char* const kUsage =
+    "usage: nrexport [--csv] [--first N] [--last N] [--utc-offset HOURS] MASTER OUT\n"
+    "Exports the measurements of a master data file for analysis.\n"
+    "  OUT is the NetCDF file, or with --csv the folder of the CSV files\n"
+    "  --first N, --last N   the measurement numbers exported (default: all)\n"
+    "  --utc-offset HOURS    the logger clock's offset from UTC\n"
+    "The channel and result-item tables are read from the program folder.\n";
+
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: nrexport [--csv] [--first N] [--last N] [--utc-offset HOURS] MASTER OUT\n"
-                 "  OUT is the NetCDF file, or with --csv the folder of the CSV files\n");
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
 }
 
@@ -38,6 +46,8 @@ bool number(const char* text, double& out)
 int main(int argc, char** argv)
 {
     using namespace varenta;
+    if (answerInfoOption(argc, argv, "nrexport", kUsage))
+        return 0;
     bool csv = false;
     ExportRequest req;
     std::string out;
@@ -71,9 +81,19 @@ int main(int argc, char** argv)
     if (positional != 2)
         return usage();
 
-    setProgramFolder(resolveProgramFolder(argc > 0 ? argv[0] : ""));
-    ExportTables tables;
+    // The tables come from the program folder; an installed nrexport started
+    // before either window program prepares the per-user folder as they do.
+    const FolderChoice folder = chooseProgramFolder(argc > 0 ? argv[0] : "");
+    bool prepared = false;
     std::string message;
+    if (prepareProgramFolder(folder, prepared, message) != Status::Ok) {
+        std::fprintf(stderr, "nrexport: %s\n", message.c_str());
+        return 1;
+    }
+    if (prepared)
+        std::fprintf(stderr, "nrexport: prepared the program folder %s\n", folder.folder.c_str());
+    setProgramFolder(folder.folder);
+    ExportTables tables;
     if (loadExportTables(programFolder(), tables, &message) != Status::Ok) {
         std::fprintf(stderr, "nrexport: %s\n", message.c_str());
         return 1;

@@ -2,6 +2,7 @@
 // lines in place.
 //   nrini FILE get ITEM VALUE
 //   nrini FILE set ITEM VALUE TEXT [ITEM VALUE TEXT ...]
+#include "common/cliinfo.h"
 #include "common/settings.h"
 #include "common/textfile.h"
 
@@ -12,12 +13,15 @@
 
 namespace {
 
+const char* const kUsage =
+    "usage: nrini FILE get ITEM VALUE\n"
+    "       nrini FILE set ITEM VALUE TEXT [ITEM VALUE TEXT ...]\n"
+    "Reads or changes values of an initialization file, keeping its heading lines.\n"
+    "ITEM is 0..199, VALUE 0..7; TEXT may be empty (\"\") but cannot hold a comma.\n";
+
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: nrini FILE get ITEM VALUE\n"
-                 "       nrini FILE set ITEM VALUE TEXT [ITEM VALUE TEXT ...]\n"
-                 "ITEM is 0..199, VALUE 0..7; TEXT may be empty (\"\") but cannot hold a comma.\n");
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
 }
 
@@ -36,6 +40,8 @@ bool number(const char* s, int lo, int hi, int& out)
 int main(int argc, char** argv)
 {
     using namespace varenta;
+    if (answerInfoOption(argc, argv, "nrini", kUsage))
+        return 0;
     if (argc < 5)
         return usage();
     const std::string path = argv[1];

@@ -2,6 +2,7 @@
 // and places the programs built beside nrinstall that belong in it (the
 // directional spectrum estimators emep2 and bayes2).
 //   nrinstall DATA_DIR PROGRAM_FOLDER
+#include "common/cliinfo.h"
 #include "common/installdata.h"
 
 #include <cstdio>
@@ -35,10 +36,19 @@ bool installProgram(const fs::path& from, const fs::path& folder, std::string& m
 
 }  // namespace
 
+const char* const kUsage =
+    "usage: nrinstall DATA_DIR PROGRAM_FOLDER\n"
+    "Prepares a program folder (a portable copy) from installation data: the tables and\n"
+    "templates are written in the Japanese code page with CR LF, help pages copied, and the\n"
+    "estimators emep2 and bayes2 built beside nrinstall are placed in the folder.\n"
+    "Files already in the folder are replaced; nothing else is touched.\n";
+
 int main(int argc, char** argv)
 {
+    if (varenta::answerInfoOption(argc, argv, "nrinstall", kUsage))
+        return 0;
     if (argc != 3) {
-        std::fprintf(stderr, "usage: nrinstall DATA_DIR PROGRAM_FOLDER\n");
+        std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
     std::string message;

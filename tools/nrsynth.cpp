@@ -1,5 +1,6 @@
 // nrsynth: writes a synthetic master file pair (measurement file and results
 // file) from a sea state, for demonstrations, fixtures and benchmarks.
+#include "common/cliinfo.h"
 #include "common/channeltable.h"
 #include "common/resultitems.h"
 #include "common/settings.h"
@@ -172,6 +173,8 @@ bool parseStart(const std::string& s, DateTime& t)
 
 int main(int argc, char** argv)
 {
+    if (varenta::answerInfoOption(argc, argv, "nrsynth", kHelp))
+        return 0;
     synth::GeneratorOptions o;
     std::string out, prefix = "NR001", tablePath, settingsPath, itemsPath;
     int layoutItem = 165;

@@ -1,8 +1,10 @@
 // The processing program: the program folder, the command line, the main
 // window and its start-up sequence, and the script of a scripted run.
+#include "common/cliinfo.h"
 #include "common/progfolder.h"
 #include "common/ui/qtutil.h"
 #include "common/ui/scriptrunner.h"
+#include "common/ui/startfolder.h"
 #include "tolv/program/assemble.h"
 #include "tolv/publish/ui/automation.h"
 #include "tolv/shell/ui/mdiform1.h"
@@ -15,11 +17,39 @@
 #include <iostream>
 #include <optional>
 
+namespace {
+
+const char* const kUsage =
+    "Usage: tolv [QT OPTIONS] [--script FILE] [FLAGS,INIFILE,TEXT,USERBASE,MASK]\n"
+    "The processing program of the logger: opens master data files, shows tables and graphs,\n"
+    "computes spectra, publishes pages and runs the automatic cycle.\n"
+    "\n"
+    "The command line is one argument of up to five comma-separated fields:\n"
+    "  1 FLAGS     start flags, hexadecimal without prefix (0x01 file mode of the scan,\n"
+    "              0x02 user-folder operation, 0x10 weekly backup, 0x20 protection on,\n"
+    "              0x40 no exit warning, 0x800 dated spectrum copy, 0x2000 bayes2 estimator,\n"
+    "              0x10000 user-folder mode, 0x20000 serial output of results,\n"
+    "              0x40000 user folders get the template's sub-folders)\n"
+    "  2 INIFILE   full path of an initialization file used instead of tolvi.ini\n"
+    "  3 TEXT      passed on unchanged\n"
+    "  4 USERBASE  base folder of the user folders (the scan base)\n"
+    "  5 MASK      hexadecimal mask of user folders the scan skips\n"
+    "\n"
+    "Options:\n"
+    "  --script FILE   run the commands of FILE (one a line) instead of waiting for a user;\n"
+    "                  every status text and message is echoed to standard output\n"
+    "  -platform NAME  Qt's window system (offscreen: no display needed)\n"
+    "  --help          this text\n"
+    "  --version       the version\n";
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    if (varenta::answerInfoOption(argc, argv, "tolv", kUsage))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolv"));
-    varenta::setProgramFolder(varenta::resolveProgramFolder(argc > 0 ? argv[0] : ""));
 
     // One argument string of up to five comma-separated fields; Qt's own
     // options (-platform ...) are already taken out by QApplication, and
@@ -35,6 +65,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const bool scripted = !scriptFile.empty();
+    const varenta::StartFolder folder = varenta::startProgramFolder(argc > 0 ? argv[0] : nullptr, "tolv", scripted);
+    if (!folder.ok)
+        return 1;
     if (scripted) {
         varenta::ScriptError error;
         if (!varenta::readScriptFile(scriptFile, lines, error)) {
@@ -73,6 +106,8 @@ int main(int argc, char** argv)
         });
     }
     window.startUp();
+    if (!folder.notice.empty())
+        window.setPanel("Status", folder.notice);
     if (runner)
         runner->start(std::move(lines));
     return app.exec();

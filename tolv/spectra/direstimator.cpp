@@ -1,5 +1,7 @@
 #include "tolv/spectra/direstimator.h"
 
+#include "common/progfolder.h"
+
 #include "common/format.h"
 #include "common/numeric.h"
 #include "common/sector.h"
@@ -9,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace varenta {
 
@@ -23,12 +24,6 @@ constexpr std::size_t kSector = 512;
 std::string intText(long long v) { return formatMask(static_cast<double>(v), "####0"); }
 
 int kindCode(std::uint8_t b) { return b & 0x3F; }
-
-bool fileExists(const std::string& path)
-{
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 // Template lines as the code page's bytes (columns count bytes, as the
 // estimators read them); a final line end does not make an empty line.
@@ -228,8 +223,8 @@ std::vector<std::string> estimatorArguments(const EstimatorInput& in)
 
 std::string estimatorProgram(const EstimatorInput& in)
 {
-    const std::string base = in.programFolder + (in.bayes ? "/bayes2" : "/emep2");
-    return fileExists(base + ".exe") ? base + ".exe" : base;
+    // The program folder's own copy first, else the installed one.
+    return helperProgram(in.programFolder, in.bayes ? "bayes2" : "emep2");
 }
 
 double rotationRadians(double setting, int meanBearing)
