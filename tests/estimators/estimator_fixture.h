@@ -78,6 +78,7 @@ protected:
         o.sea.currentMeterHeight = 0.6;
         o.sea.currentSpeed = 0.0;
         o.sea.heading = 0.0;
+        o.plan.header.ext134 = 0;  // no declination: the record's north is true north
         o.synthesis.components = 6000;
         o.synthesis.randomAmplitudes = false;  // a sea whose own mean direction is the nominal one
         o.plan.bursts = 1;

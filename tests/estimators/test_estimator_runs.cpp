@@ -33,9 +33,13 @@ TEST_P(GeneratedBurst, ReadsTheGeneratorsDirection)
     synth::GeneratorOptions o = sea(c.direction, c.s);
     o.sea.heading = c.rotated ? 40.0 : 0.0;  // the rotation must undo the instrument's heading
     o.seed = 7 + static_cast<std::uint64_t>(c.direction);
-    std::string data = writeMaster(o);
+    // A transformation needs the sensor's own axes and signs; the mirrored
+    // logger is mounted upward, so its X keeps its sign (bit 7).
+    if (c.rotated || c.mirrored)
+        o.plan.header.measureCondition |= 0x20;
     if (c.mirrored)
-        rewriteCurrents(data, data, 0x80, [](double a, double b, const MeasurementHeader&) { return std::pair{-a, b}; });
+        o.plan.header.measureCondition |= 0x80;
+    std::string data = writeMaster(o);
     if (c.rotated)
         data = writeRotated(data);
     const Site site;

@@ -99,10 +99,21 @@ bool estimate(Method method, const std::vector<std::string>& args, const std::st
         report.notes.push_back("the data file ends inside the measurement; the missing samples count as invalid");
     const int n = std::min(cmd.samples, h.samplesPerChannel);
 
-    // Data-file axes as earth vectors (east, north).
+    // Data-file axes as earth vectors (east, north).  Bit 5 of the
+    // measurement condition says the counts carry the sensor's own reversed
+    // signs (X reversed unless bit 7 says it is mounted upward, Y always),
+    // as the program's calibration reads them.  The rotated copy turns such
+    // counts to east and north; counts with their own signs come out of its
+    // sign pattern as west and south.
     const bool rotated = isRotatedCopy(cmd.dataFile);
-    const double xEast = rotated || (h.measureCondition & 0x80) ? -1.0 : 1.0;
-    const double yNorth = rotated ? -1.0 : 1.0;
+    const bool sensorSigns = (h.measureCondition & 0x20) != 0;
+    double xEast = 1.0, yNorth = 1.0;
+    if (rotated) {
+        xEast = yNorth = sensorSigns ? 1.0 : -1.0;
+    } else if (sensorSigns) {
+        xEast = (h.measureCondition & 0x80) ? 1.0 : -1.0;
+        yNorth = -1.0;
+    }
 
     // The pressure gauge and the current meter as the parameter file places them.
     const double pressureZ = par.pressureElevation.value_or(-(par.depth - par.gaugeHeight.value_or(0.0)));

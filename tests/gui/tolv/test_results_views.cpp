@@ -444,12 +444,13 @@ TEST(ResultsRecordStep, ProcessingRunWritesTheBurstStatistics)
     attachResultsRecordStep(sh.w(), spectra.state);
     sh.w().startUp();
     ASSERT_TRUE(sh.w().runtime().switchWord2 & switch2::kWaveStatistics);
-    sh.w().runCommand(QStringLiteral("MnumR"));
-    sh.w().runCommand(QStringLiteral("MgraphR"));
     sh.w().selectMeasurement(1);
     sh.w().repetitionCombo()->setEditText(QStringLiteral("48"));
     ASSERT_NE(sh.w().toolButton(QStringLiteral("Bcalculate")), nullptr);
     sh.w().toolButton(QStringLiteral("Bcalculate"))->click();
+    // The results views open once the run has made the results file.
+    EXPECT_EQ(sh.w().runCommand(QStringLiteral("MnumR")), RunOutcome::Ran);
+    EXPECT_EQ(sh.w().runCommand(QStringLiteral("MgraphR")), RunOutcome::Ran);
     EXPECT_EQ(sh.w().dataSet().currentNumber, 48);
     EXPECT_TRUE(sh.prompter.shown.empty());
 

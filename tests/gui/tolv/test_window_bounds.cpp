@@ -32,7 +32,10 @@ TEST(WindowBounds, HugeSettingsGiveWindowsAndImagesInsideTheScreen)
         assembleProcessingProgram(sh.w());
         sh.w().startUp();
         settle();
-        EXPECT_TRUE(screen.contains(sh.w().geometry())) << "main window outside the screen";
+        const QRect g = sh.w().geometry();
+        EXPECT_TRUE(screen.contains(g)) << "main window " << g.x() << "," << g.y() << " " << g.width() << "x"
+                                        << g.height() << " outside the screen " << screen.width() << "x"
+                                        << screen.height();
         const QRect area = sh.w().mdiArea()->viewport()->rect();
         for (int kind : {0, 1, 4, 6}) {
             DocumentWindow* d = sh.doc(kind);

@@ -246,6 +246,7 @@ Automation* attachAutomation(MDIForm1& window, Publishing& publishing)
     b->setObjectName(QStringLiteral("BwebScan"));
     b->setToolTip(QStringLiteral("Ｗｅｂサイトスキャンの起動・停止"));
     b->setText(QStringLiteral("Scan"));
+    b->setProperty("command", QStringLiteral("ToggleWebScan"));
     b->setCheckable(true);
     b->setAutoRaise(true);
     window.toolbar()->addSeparator();

@@ -74,6 +74,7 @@ void MDIForm1::applyWindowSettings()
         if (isMaximized() || isMinimized())
             showNormal();
         setGeometry(g);
+        keepInsideScreen();
     }
     if (!startedUp_)
         return;
@@ -81,6 +82,25 @@ void MDIForm1::applyWindowSettings()
         showMaximized();
     else if (stateBits & statebit::kMinimised)
         showMinimized();
+}
+
+void MDIForm1::keepInsideScreen()
+{
+    // Once shown the window has a frame: the frame, not only the client
+    // area, must lie inside the available screen area.
+    QScreen* sc = screen();
+    if (!sc || !isVisible() || isMaximized() || isMinimized())
+        return;
+    const QRect avail = sc->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    if (avail.contains(frame))
+        return;
+    const int extraW = frame.width() - client.width(), extraH = frame.height() - client.height();
+    const PlaceRect b = boundedPlacement({frame.left(), frame.top(), frame.width(), frame.height()},
+                                         {avail.left(), avail.top(), avail.width(), avail.height()}, 320, 240);
+    setGeometry(b.left + (client.left() - frame.left()), b.top + (client.top() - frame.top()), b.width - extraW,
+                b.height - extraH);
 }
 
 void MDIForm1::applyBars()

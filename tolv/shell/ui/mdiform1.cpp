@@ -354,6 +354,7 @@ void MDIForm1::startUp()
     data_.modelCode = kModelCodeUnknown;
     // 10: the window.
     show();
+    keepInsideScreen();
     startedUp_ = true;
     syncPanels();
     // 11: the initialization-and-open step.

@@ -115,6 +115,9 @@ public:
     void zoom(bool valueAxis, bool in);
     void tileWindows(bool horizontalStrips);
     void applyBars();
+    // Moves and shrinks the shown window so that its frame lies inside the
+    // available screen area.
+    void keepInsideScreen();
     void updateScrollBar();
     QIcon programIcon() const;
     // The open dialog (or the one the options give).
