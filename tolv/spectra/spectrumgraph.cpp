@@ -5,8 +5,11 @@
 #include "tolv/spectra/fft.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace varenta {
 
@@ -137,12 +140,124 @@ SpectrumCurve spectrumCurve(const Spectrum& s, int slot, int bottom)
     return c;
 }
 
+namespace {
+
+using U128 = unsigned __int128;
+
+constexpr std::uint64_t kPow10[16] = {1ull,           10ull,           100ull,           1000ull,
+                                      10000ull,       100000ull,       1000000ull,       10000000ull,
+                                      100000000ull,   1000000000ull,   10000000000ull,   100000000000ull,
+                                      1000000000000ull, 10000000000000ull, 100000000000000ull, 1000000000000000ull};
+
+// 5^0 .. 5^54 (5^54 < 2^126).
+constexpr auto kPow5 = [] {
+    std::array<U128, 55> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 5;
+    return p;
+}();
+
+std::size_t viaMask(float v, char* out)
+{
+    const std::string t = formatMask(v, "0.00000E+00");
+    std::memcpy(out, t.data(), t.size());
+    return t.size();
+}
+
+}  // namespace
+
+std::size_t formatSpectrumNumber(float v, char* out)
+{
+    // formatMask takes the value to 15 significant digits (rounded to
+    // nearest, ties to even, on the exact binary value) and then rounds that
+    // decimal half away from zero to the six digits of the mask.  Both steps
+    // are done here on integers: v = m 2^e exactly, and for 1e-24 < v < 1e14
+    // the scaled value m 5^k 2^(e + k) (k = 14 - decimal exponent, 0..39)
+    // fits 128 bits and its 2^(e + k) is a division by a power of two.
+    if (!(v > 1e-24f && v < 1e14f))
+        return viaMask(v, out);
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    const int biased = static_cast<int>((bits >> 23) & 0xFF);
+    std::uint32_t m = bits & 0x7FFFFF;
+    int e;
+    if (biased == 0) {
+        e = -149;
+    } else {
+        m |= 0x800000;
+        e = biased - 150;
+    }
+    const int log2v = e + 31 - __builtin_clz(m);
+    // floor(log2v log10 2) is the decimal exponent or one below it.
+    int exp10 = static_cast<int>(std::floor(log2v * 0.30102999566398120));
+    std::uint64_t q = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int k = 14 - exp10;
+        if (k < 0 || k >= static_cast<int>(kPow5.size()))
+            return viaMask(v, out);
+        U128 num = kPow5[static_cast<std::size_t>(k)] * m;
+        const int twos = e + k;
+        U128 whole, rest = 0, half = 0;
+        if (twos >= 0) {
+            whole = num << twos;  // below 10^16: no bits lost
+        } else {
+            if (-twos >= 127)
+                return viaMask(v, out);
+            whole = num >> -twos;
+            rest = num - (whole << -twos);
+            half = U128(1) << (-twos - 1);
+        }
+        if (whole >= kPow10[15]) {
+            ++exp10;
+            continue;
+        }
+        if (whole < kPow10[14])
+            return viaMask(v, out);
+        q = static_cast<std::uint64_t>(whole);
+        if (rest > half || (rest == half && half != 0 && (q & 1)))
+            ++q;
+        break;
+    }
+    if (q == 0)
+        return viaMask(v, out);
+    if (q == kPow10[15]) {
+        q = kPow10[14];
+        ++exp10;
+    }
+    // Six digits, half away from zero on the 15-digit decimal.
+    std::uint64_t d6 = q / kPow10[9];
+    if (q % kPow10[9] >= 5 * kPow10[8])
+        ++d6;
+    if (d6 == kPow10[6]) {
+        d6 = kPow10[5];
+        ++exp10;
+    }
+    char* p = out;
+    *p++ = static_cast<char>('0' + d6 / 100000);
+    *p++ = '.';
+    for (int i = 4; i >= 0; --i)
+        *p++ = static_cast<char>('0' + (d6 / kPow10[i]) % 10);
+    *p++ = 'E';
+    *p++ = exp10 < 0 ? '-' : '+';
+    const int a = exp10 < 0 ? -exp10 : exp10;
+    *p++ = static_cast<char>('0' + a / 10);
+    *p++ = static_cast<char>('0' + a % 10);
+    return static_cast<std::size_t>(p - out);
+}
+
 void appendSpectrumText(std::vector<std::string>& lines, int slot, const Spectrum& s)
 {
     lines.push_back(std::to_string(slot + 1));
     const std::size_t n = std::min(s.density.size(), s.frequency.size());
-    for (std::size_t b = 0; b < n; ++b)
-        lines.push_back(formatMask(s.frequency[b], "0.00000E+00") + "," + formatMask(s.density[b], "0.00000E+00"));
+    lines.reserve(lines.size() + n);
+    char buf[64];
+    for (std::size_t b = 0; b < n; ++b) {
+        std::size_t len = formatSpectrumNumber(s.frequency[b], buf);
+        buf[len++] = ',';
+        len += formatSpectrumNumber(s.density[b], buf + len);
+        lines.emplace_back(buf, len);
+    }
 }
 
 Status buildPowerSpectrumGraph(const SpectrumGraphInput& in, SpectrumGraph& out)
@@ -192,10 +307,31 @@ Status writeSpectrumText(const std::string& folder, const std::string& prefix, c
                          const std::string& datedName)
 {
     const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-    const Status st = writeTextLines(base + spectrumTextName(prefix), lines);
+    // The lines are plain ASCII (slot numbers and numbers): one buffer, no
+    // code-page conversion.  Anything else goes through the text writer.
+    std::size_t size = 0;
+    bool ascii = true;
+    for (const std::string& l : lines) {
+        size += l.size() + 2;
+        for (char c : l)
+            ascii = ascii && static_cast<unsigned char>(c) < 0x80 && c != '\\' && c != '~';
+    }
+    if (!ascii) {
+        const Status st = writeTextLines(base + spectrumTextName(prefix), lines);
+        if (st != Status::Ok || datedName.empty())
+            return st;
+        return writeTextLines(base + datedName, lines);
+    }
+    std::string bytes;
+    bytes.reserve(size);
+    for (const std::string& l : lines) {
+        bytes += l;
+        bytes += "\r\n";
+    }
+    const Status st = writeFileBytesAtomic(base + spectrumTextName(prefix), bytes);
     if (st != Status::Ok || datedName.empty())
         return st;
-    return writeTextLines(base + datedName, lines);
+    return writeFileBytesAtomic(base + datedName, bytes);
 }
 
 }  // namespace varenta

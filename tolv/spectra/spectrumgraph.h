@@ -119,6 +119,12 @@ SpectrumCurve spectrumCurve(const Spectrum& s, int slot, int bottom);
 // "frequency,density" per bin, both "0.00000E+00".
 void appendSpectrumText(std::vector<std::string>& lines, int slot, const Spectrum& s);
 
+// Writes v in the mask "0.00000E+00" to out (at least 16 bytes) and returns
+// the length: exactly the text of formatMask(v, "0.00000E+00"), made by
+// integer arithmetic for the magnitudes of a spectrum and by formatMask
+// itself for the rest (negative, zero, tiny, huge or not finite values).
+std::size_t formatSpectrumNumber(float v, char* out);
+
 // Samples per channel index, for the slots' channels.
 struct SpectrumGraphInput {
     std::vector<std::span<const float>> channels;
