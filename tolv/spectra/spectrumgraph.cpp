@@ -190,7 +190,7 @@ std::size_t formatSpectrumNumber(float v, char* out)
     }
     const int log2v = e + 31 - __builtin_clz(m);
     // floor(log2v log10 2) is the decimal exponent or one below it.
-    int exp10 = static_cast<int>(std::floor(log2v * 0.30102999566398120));
+    int exp10 = (log2v * 78913) >> 18;  // 78913 / 2^18 = log10 2 to 7 digits
     std::uint64_t q = 0;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int k = 14 - exp10;
@@ -234,10 +234,14 @@ std::size_t formatSpectrumNumber(float v, char* out)
         ++exp10;
     }
     char* p = out;
-    *p++ = static_cast<char>('0' + d6 / 100000);
-    *p++ = '.';
-    for (int i = 4; i >= 0; --i)
-        *p++ = static_cast<char>('0' + (d6 / kPow10[i]) % 10);
+    auto d = static_cast<std::uint32_t>(d6);
+    p[0] = static_cast<char>('0' + d / 100000);
+    p[1] = '.';
+    for (int i = 6; i >= 2; --i) {
+        p[i] = static_cast<char>('0' + d % 10);
+        d /= 10;
+    }
+    p += 7;
     *p++ = 'E';
     *p++ = exp10 < 0 ? '-' : '+';
     const int a = exp10 < 0 ? -exp10 : exp10;
