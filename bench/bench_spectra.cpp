@@ -255,7 +255,7 @@ void BM_SpectrumGraphWithText4x2400(benchmark::State& state)
     SpectrumGraph g;
     for (auto _ : state) {
         buildPowerSpectrumGraph(in, g);
-        benchmark::DoNotOptimize(g.textLines.data());
+        benchmark::DoNotOptimize(g.textLines.bytes().data());
     }
 }
 BENCHMARK(BM_SpectrumGraphWithText4x2400)->Unit(benchmark::kMicrosecond);
@@ -275,10 +275,10 @@ void BM_SpectrumTextLines4x2048(benchmark::State& state)
         PowerSpectrumCompute(std::span<const float>(b.x[static_cast<std::size_t>(c)]).first(Burst::kSamples), c, rec,
                              spectrumSettings(), spectra[static_cast<std::size_t>(c)]);
     for (auto _ : state) {
-        std::vector<std::string> lines;
+        SpectrumText lines;
         for (int c = 0; c < Burst::kChannels; ++c)
             appendSpectrumText(lines, c, spectra[static_cast<std::size_t>(c)]);
-        benchmark::DoNotOptimize(lines.data());
+        benchmark::DoNotOptimize(lines.bytes().data());
     }
 }
 BENCHMARK(BM_SpectrumTextLines4x2048)->Unit(benchmark::kMicrosecond);
@@ -335,7 +335,7 @@ void BM_DataSetConditionSpectrumAndText4x2400(benchmark::State& state)
     for (auto _ : state) {
         conditionDataSet(d, table, s, rs, rec);
         buildDataSetSpectrum(d, rec, s, g);
-        benchmark::DoNotOptimize(g.textLines.data());
+        benchmark::DoNotOptimize(g.textLines.bytes().data());
     }
 }
 BENCHMARK(BM_DataSetConditionSpectrumAndText4x2400)->Unit(benchmark::kMicrosecond);

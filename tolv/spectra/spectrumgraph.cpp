@@ -158,6 +158,18 @@ constexpr auto kPow5 = [] {
     return p;
 }();
 
+// 10^-30 .. 10^20 as doubles, for the decimal exponent's estimate.
+constexpr int kPow10DoubleBias = 30;
+constexpr auto kPow10Double = [] {
+    std::array<double, 51> p{};
+    p[kPow10DoubleBias] = 1.0;
+    for (int i = kPow10DoubleBias + 1; i < 51; ++i)
+        p[static_cast<std::size_t>(i)] = p[static_cast<std::size_t>(i - 1)] * 10.0;
+    for (int i = kPow10DoubleBias - 1; i >= 0; --i)
+        p[static_cast<std::size_t>(i)] = p[static_cast<std::size_t>(i + 1)] / 10.0;
+    return p;
+}();
+
 std::size_t viaMask(float v, char* out)
 {
     const std::string t = formatMask(v, "0.00000E+00");
@@ -167,7 +179,9 @@ std::size_t viaMask(float v, char* out)
 
 }  // namespace
 
-std::size_t formatSpectrumNumber(float v, char* out)
+namespace {
+
+std::size_t exactSpectrumNumber(float v, char* out)
 {
     // formatMask takes the value to 15 significant digits (rounded to
     // nearest, ties to even, on the exact binary value) and then rounds that
@@ -191,8 +205,12 @@ std::size_t formatSpectrumNumber(float v, char* out)
     const int log2v = e + 31 - __builtin_clz(m);
     // floor(log2v log10 2) is the decimal exponent or one below it.
     int exp10 = (log2v * 78913) >> 18;  // 78913 / 2^18 = log10 2 to 7 digits
+    // One comparison settles it but for values within rounding of a power
+    // of ten, which the loop below corrects.
+    if (static_cast<double>(v) >= kPow10Double[static_cast<std::size_t>(exp10 + 1 + kPow10DoubleBias)])
+        ++exp10;
     std::uint64_t q = 0;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
         const int k = 14 - exp10;
         if (k < 0 || k >= static_cast<int>(kPow5.size()))
             return viaMask(v, out);
@@ -212,8 +230,10 @@ std::size_t formatSpectrumNumber(float v, char* out)
             ++exp10;
             continue;
         }
-        if (whole < kPow10[14])
-            return viaMask(v, out);
+        if (whole < kPow10[14]) {
+            --exp10;
+            continue;
+        }
         q = static_cast<std::uint64_t>(whole);
         if (rest > half || (rest == half && half != 0 && (q & 1)))
             ++q;
@@ -250,17 +270,122 @@ std::size_t formatSpectrumNumber(float v, char* out)
     return static_cast<std::size_t>(p - out);
 }
 
-void appendSpectrumText(std::vector<std::string>& lines, int slot, const Spectrum& s)
+// 10^-25 .. 10^30, each the double nearest to it.
+constexpr double kScale[] = {1e-25, 1e-24, 1e-23, 1e-22, 1e-21, 1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29, 1e30};
+constexpr int kScaleBias = 25;
+
+}  // namespace
+
+std::size_t formatSpectrumNumber(float v, char* out)
 {
-    lines.push_back(std::to_string(slot + 1));
+    // The six digits are those of y = v 10^(5 - E) (E the decimal exponent):
+    // floor(y), plus one when the fraction of y taken to the nine decimals
+    // that the mask's fifteen-digit step keeps is 0.5 or more, that is, when
+    // the fraction is at least 0.4999999995.  y in double precision is
+    // within 3e-10 of the exact value, so the decision is taken on it unless
+    // y lies within 1e-8 of a place where it changes; those values, and all
+    // outside the range of a spectrum, take the exact integer path.
+    if (!(v > 1e-24f && v < 1e14f))
+        return exactSpectrumNumber(v, out);
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    const int log2v = static_cast<int>((bits >> 23) & 0xFF) - 127;  // normal numbers only above 1e-24
+    const double x = v;
+    int exp10 = (log2v * 78913) >> 18;
+    if (x >= kScale[exp10 + 1 + kScaleBias])
+        ++exp10;
+    const double y = x * kScale[5 - exp10 + kScaleBias];
+    if (!(y >= 100000.00000001 && y < 999999.99999999))
+        return exactSpectrumNumber(v, out);
+    const double whole = std::floor(y);
+    const double frac = y - whole;  // exact
+    if (frac < 1e-8 || frac > 1.0 - 1e-8 || std::fabs(frac - 0.4999999995) < 1e-8)
+        return exactSpectrumNumber(v, out);
+    std::uint32_t d = static_cast<std::uint32_t>(whole) + (frac >= 0.4999999995 ? 1u : 0u);
+    if (d == 1000000u) {
+        d = 100000u;
+        ++exp10;
+    }
+    char* p = out;
+    p[0] = static_cast<char>('0' + d / 100000);
+    p[1] = '.';
+    for (int i = 6; i >= 2; --i) {
+        p[i] = static_cast<char>('0' + d % 10);
+        d /= 10;
+    }
+    p += 7;
+    *p++ = 'E';
+    *p++ = exp10 < 0 ? '-' : '+';
+    const int a = exp10 < 0 ? -exp10 : exp10;
+    *p++ = static_cast<char>('0' + a / 10);
+    *p++ = static_cast<char>('0' + a % 10);
+    return static_cast<std::size_t>(p - out);
+}
+
+std::vector<std::string> SpectrumText::lines() const
+{
+    std::vector<std::string> out;
+    out.reserve(size());
+    for (std::size_t i = 0; i < size(); ++i)
+        out.emplace_back((*this)[i]);
+    return out;
+}
+
+void SpectrumText::reserve(std::size_t lines, std::size_t bytes)
+{
+    starts_.reserve(lines);
+    bytes_.reserve(bytes);
+}
+
+char* SpectrumText::beginLine(std::size_t room)
+{
+    starts_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+    const std::size_t at = bytes_.size();
+    bytes_.resize(at + room + 2);
+    return bytes_.data() + at;
+}
+
+void SpectrumText::endLine(std::size_t written)
+{
+    const std::size_t at = starts_.back() + written;
+    bytes_.resize(at + 2);
+    bytes_[at] = '\r';
+    bytes_[at + 1] = '\n';
+}
+
+void SpectrumText::addLine(std::string_view line)
+{
+    char* p = beginLine(line.size());
+    std::memcpy(p, line.data(), line.size());
+    endLine(line.size());
+}
+
+void appendSpectrumText(SpectrumText& text, int slot, const Spectrum& s)
+{
+    text.addLine(std::to_string(slot + 1));
     const std::size_t n = std::min(s.density.size(), s.frequency.size());
-    lines.reserve(lines.size() + n);
-    char buf[64];
+    text.reserve(text.size() + n, text.bytes().size() + n * 25);
+    // Every drawn slot has the same frequencies: their texts are made once
+    // and reused while the frequencies are the same to the bit.
+    thread_local std::vector<float> lastFrequency;
+    thread_local std::vector<char> frequencyText;  // 16 bytes a bin: length, then the text
+    if (lastFrequency.size() != n ||
+        (n > 0 && std::memcmp(lastFrequency.data(), s.frequency.data(), n * sizeof(float)) != 0)) {
+        lastFrequency.assign(s.frequency.begin(), s.frequency.begin() + static_cast<std::ptrdiff_t>(n));
+        frequencyText.resize(n * 32);
+        for (std::size_t b = 0; b < n; ++b) {
+            char* slotText = frequencyText.data() + 32 * b;
+            slotText[0] = static_cast<char>(formatSpectrumNumber(s.frequency[b], slotText + 1));
+        }
+    }
     for (std::size_t b = 0; b < n; ++b) {
-        std::size_t len = formatSpectrumNumber(s.frequency[b], buf);
-        buf[len++] = ',';
-        len += formatSpectrumNumber(s.density[b], buf + len);
-        lines.emplace_back(buf, len);
+        const char* f = frequencyText.data() + 32 * b;
+        const std::size_t flen = static_cast<unsigned char>(f[0]);
+        char* p = text.beginLine(64);
+        std::memcpy(p, f + 1, flen);
+        p[flen] = ',';
+        const std::size_t dlen = formatSpectrumNumber(s.density[b], p + flen + 1);
+        text.endLine(flen + 1 + dlen);
     }
 }
 
@@ -307,35 +432,24 @@ std::string datedSpectrumTextName(const std::string& prefix, int machineNumber, 
     return prefix + buf;
 }
 
+Status writeSpectrumText(const std::string& folder, const std::string& prefix, const SpectrumText& text,
+                         const std::string& datedName)
+{
+    const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    const Status st = writeFileBytesAtomic(base + spectrumTextName(prefix), text.bytes());
+    if (st != Status::Ok || datedName.empty())
+        return st;
+    return writeFileBytesAtomic(base + datedName, text.bytes());
+}
+
 Status writeSpectrumText(const std::string& folder, const std::string& prefix, const std::vector<std::string>& lines,
                          const std::string& datedName)
 {
     const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-    // The lines are plain ASCII (slot numbers and numbers): one buffer, no
-    // code-page conversion.  Anything else goes through the text writer.
-    std::size_t size = 0;
-    bool ascii = true;
-    for (const std::string& l : lines) {
-        size += l.size() + 2;
-        for (char c : l)
-            ascii = ascii && static_cast<unsigned char>(c) < 0x80 && c != '\\' && c != '~';
-    }
-    if (!ascii) {
-        const Status st = writeTextLines(base + spectrumTextName(prefix), lines);
-        if (st != Status::Ok || datedName.empty())
-            return st;
-        return writeTextLines(base + datedName, lines);
-    }
-    std::string bytes;
-    bytes.reserve(size);
-    for (const std::string& l : lines) {
-        bytes += l;
-        bytes += "\r\n";
-    }
-    const Status st = writeFileBytesAtomic(base + spectrumTextName(prefix), bytes);
+    const Status st = writeTextLines(base + spectrumTextName(prefix), lines);
     if (st != Status::Ok || datedName.empty())
         return st;
-    return writeFileBytesAtomic(base + datedName, bytes);
+    return writeTextLines(base + datedName, lines);
 }
 
 }  // namespace varenta
