@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+
+// The lane helpers below are internal to this file: the note about the
+// calling convention of 32-byte vectors does not concern them.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace varenta {
 
@@ -40,6 +45,41 @@ void fillHeld(std::span<const float> x, std::vector<float>& re)
             held = x[i];
         re[i] = held;
     }
+}
+
+using V8 = float __attribute__((vector_size(32)));
+using I8 = int __attribute__((vector_size(32)));
+
+// Largest and smallest of p[0..n-1] found in eight lanes; true when a value
+// is NaN.  The running comparisons are those of the sequential scan
+// (hi < v ? v : hi), so for values that are not NaN the extremes are the
+// same numbers, and the same bits unless an extreme is a zero.
+bool laneRange(const float* p, int n, float& hi, float& lo)
+{
+    V8 h = V8{} + p[0], l = h;
+    I8 bad{};
+    const int whole = n / 8 * 8;
+    for (int i = 0; i < whole; i += 8) {
+        V8 v;
+        std::memcpy(&v, p + i, sizeof v);
+        h = h < v ? v : h;
+        l = v < l ? v : l;
+        bad |= v != v;
+    }
+    hi = h[0];
+    lo = l[0];
+    bool nan = false;
+    for (int k = 0; k < 8; ++k) {
+        hi = hi < h[k] ? h[k] : hi;
+        lo = l[k] < lo ? l[k] : lo;
+        nan = nan || bad[k] != 0;
+    }
+    for (int i = whole; i < n; ++i) {
+        hi = hi < p[i] ? p[i] : hi;
+        lo = p[i] < lo ? p[i] : lo;
+        nan = nan || p[i] != p[i];
+    }
+    return nan;
 }
 
 std::string_view trimmed(std::string_view t)
@@ -305,29 +345,8 @@ void RemoveTrend(std::span<float> x, float dt, ChannelStats& stats)
     for (int i = 0; i < n; ++i)
         anyMissing |= isMissing(x[static_cast<std::size_t>(i)]);
     if (n >= 16 && !anyMissing) {
-        float hiLane[8], loLane[8];
-        bool nan = false;
-        for (int l = 0; l < 8; ++l)
-            hiLane[l] = loLane[l] = x[0];
-        const int whole = n / 8 * 8;
-        for (int i = 0; i < whole; i += 8)
-            for (int l = 0; l < 8; ++l) {
-                const float v = x[static_cast<std::size_t>(i + l)];
-                hiLane[l] = hiLane[l] < v ? v : hiLane[l];
-                loLane[l] = v < loLane[l] ? v : loLane[l];
-                nan |= v != v;
-            }
-        for (int i = whole; i < n; ++i) {
-            const float v = x[static_cast<std::size_t>(i)];
-            hiLane[0] = hiLane[0] < v ? v : hiLane[0];
-            loLane[0] = v < loLane[0] ? v : loLane[0];
-            nan |= v != v;
-        }
-        float hi = hiLane[0], lo = loLane[0];
-        for (int l = 1; l < 8; ++l) {
-            hi = hi < hiLane[l] ? hiLane[l] : hi;
-            lo = loLane[l] < lo ? loLane[l] : lo;
-        }
+        float hi, lo;
+        const bool nan = laneRange(x.data(), n, hi, lo);
         if (!nan && hi != 0.0f && lo != 0.0f) {
             x[0] = static_cast<float>(x[0] - intercept);
             float* p = x.data();
