@@ -333,31 +333,19 @@ std::vector<std::string> SpectrumText::lines() const
 
 void SpectrumText::reserve(std::size_t lines, std::size_t bytes)
 {
-    starts_.reserve(lines);
-    bytes_.reserve(bytes);
-}
-
-char* SpectrumText::beginLine(std::size_t room)
-{
-    starts_.push_back(static_cast<std::uint32_t>(bytes_.size()));
-    const std::size_t at = bytes_.size();
-    bytes_.resize(at + room + 2);
-    return bytes_.data() + at;
-}
-
-void SpectrumText::endLine(std::size_t written)
-{
-    const std::size_t at = starts_.back() + written;
-    bytes_.resize(at + 2);
-    bytes_[at] = '\r';
-    bytes_[at + 1] = '\n';
+    // Geometric, so that slot after slot the buffer is copied a few times
+    // at most.
+    if (starts_.capacity() < lines)
+        starts_.reserve(std::max(lines, 2 * starts_.capacity()));
+    if (bytes_.capacity() < bytes)
+        bytes_.reserve(std::max(bytes, 2 * bytes_.capacity()));
 }
 
 void SpectrumText::addLine(std::string_view line)
 {
-    char* p = beginLine(line.size());
-    std::memcpy(p, line.data(), line.size());
-    endLine(line.size());
+    starts_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+    bytes_.append(line);
+    bytes_.append("\r\n", 2);
 }
 
 void appendSpectrumText(SpectrumText& text, int slot, const Spectrum& s)
@@ -381,11 +369,11 @@ void appendSpectrumText(SpectrumText& text, int slot, const Spectrum& s)
     for (std::size_t b = 0; b < n; ++b) {
         const char* f = frequencyText.data() + 32 * b;
         const std::size_t flen = static_cast<unsigned char>(f[0]);
-        char* p = text.beginLine(64);
-        std::memcpy(p, f + 1, flen);
-        p[flen] = ',';
-        const std::size_t dlen = formatSpectrumNumber(s.density[b], p + flen + 1);
-        text.endLine(flen + 1 + dlen);
+        char line[64];
+        std::memcpy(line, f + 1, flen);
+        line[flen] = ',';
+        const std::size_t dlen = formatSpectrumNumber(s.density[b], line + flen + 1);
+        text.addLine(std::string_view(line, flen + 1 + dlen));
     }
 }
 

@@ -112,10 +112,6 @@ public:
     std::vector<std::string> lines() const;
 
     void reserve(std::size_t lines, std::size_t bytes);
-    // Appends a line; the caller writes at most `room` bytes at the
-    // returned place and then calls endLine with the count written.
-    char* beginLine(std::size_t room);
-    void endLine(std::size_t written);
     void addLine(std::string_view line);
 
 private:
