@@ -8,9 +8,9 @@
 #include <cmath>
 #include <cstring>
 
-// The lane helpers below are internal to this file: the note about the
-// calling convention of 32-byte vectors does not concern them.
-#pragma GCC diagnostic ignored "-Wpsabi"
+#ifdef __SSE2__
+#include <immintrin.h>
+#endif
 
 namespace varenta {
 
@@ -47,39 +47,62 @@ void fillHeld(std::span<const float> x, std::vector<float>& re)
     }
 }
 
-using V8 = float __attribute__((vector_size(32)));
-using I8 = int __attribute__((vector_size(32)));
-
 // Largest and smallest of p[0..n-1] found in eight lanes; true when a value
-// is NaN.  The running comparisons are those of the sequential scan
-// (hi < v ? v : hi), so for values that are not NaN the extremes are the
-// same numbers, and the same bits unless an extreme is a zero.
+// is NaN.  Each lane keeps (hi < v ? v : hi) and (v < lo ? v : lo), the
+// comparisons of the sequential scan (MAXPS and MINPS are exactly these),
+// so for values that are not NaN the extremes are the same numbers, and the
+// same bits unless an extreme is a zero.
 bool laneRange(const float* p, int n, float& hi, float& lo)
 {
-    V8 h = V8{} + p[0], l = h;
-    I8 bad{};
-    const int whole = n / 8 * 8;
-    for (int i = 0; i < whole; i += 8) {
-        V8 v;
-        std::memcpy(&v, p + i, sizeof v);
-        h = h < v ? v : h;
-        l = v < l ? v : l;
-        bad |= v != v;
-    }
-    hi = h[0];
-    lo = l[0];
+    int i = 0;
     bool nan = false;
-    for (int k = 0; k < 8; ++k) {
-        hi = hi < h[k] ? h[k] : hi;
-        lo = l[k] < lo ? l[k] : lo;
-        nan = nan || bad[k] != 0;
+    hi = lo = p[0];
+#ifdef __SSE2__
+    __m128 h0 = _mm_set1_ps(p[0]), h1 = h0, l0 = h0, l1 = h0;
+    __m128 bad = _mm_setzero_ps();
+    for (; i + 8 <= n; i += 8) {
+        const __m128 a = _mm_loadu_ps(p + i), b = _mm_loadu_ps(p + i + 4);
+        h0 = _mm_max_ps(a, h0);
+        h1 = _mm_max_ps(b, h1);
+        l0 = _mm_min_ps(a, l0);
+        l1 = _mm_min_ps(b, l1);
+        bad = _mm_or_ps(bad, _mm_or_ps(_mm_cmpunord_ps(a, a), _mm_cmpunord_ps(b, b)));
     }
-    for (int i = whole; i < n; ++i) {
+    alignas(16) float hs[8], ls[8];
+    _mm_store_ps(hs, h0);
+    _mm_store_ps(hs + 4, h1);
+    _mm_store_ps(ls, l0);
+    _mm_store_ps(ls + 4, l1);
+    for (int k = 0; k < 8; ++k) {
+        hi = hi < hs[k] ? hs[k] : hi;
+        lo = ls[k] < lo ? ls[k] : lo;
+    }
+    nan = _mm_movemask_ps(bad) != 0;
+#endif
+    for (; i < n; ++i) {
         hi = hi < p[i] ? p[i] : hi;
         lo = p[i] < lo ? p[i] : lo;
         nan = nan || p[i] != p[i];
     }
     return nan;
+}
+
+// Whether any of p[0..n-1] is the missing marker.
+bool anyMissingValue(const float* p, int n)
+{
+    int i = 0;
+    bool found = false;
+#ifdef __SSE2__
+    const __m128 marker = _mm_set1_ps(kMissingValue);
+    __m128 hit = _mm_setzero_ps();
+    for (; i + 8 <= n; i += 8)
+        hit = _mm_or_ps(hit, _mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(p + i), marker),
+                                       _mm_cmpeq_ps(_mm_loadu_ps(p + i + 4), marker)));
+    found = _mm_movemask_ps(hit) != 0;
+#endif
+    for (; i < n; ++i)
+        found = found || p[i] == kMissingValue;
+    return found;
 }
 
 std::string_view trimmed(std::string_view t)
@@ -341,10 +364,7 @@ void RemoveTrend(std::span<float> x, float dt, ChannelStats& stats)
     // in loops without branches.  The range is found lane-wise; the result
     // is the running maximum's only when it is unique, that is, when no
     // value is NaN and neither extreme is a zero (of either sign).
-    bool anyMissing = false;
-    for (int i = 0; i < n; ++i)
-        anyMissing |= isMissing(x[static_cast<std::size_t>(i)]);
-    if (n >= 16 && !anyMissing) {
+    if (n >= 16 && !anyMissingValue(x.data(), n)) {
         float hi, lo;
         const bool nan = laneRange(x.data(), n, hi, lo);
         if (!nan && hi != 0.0f && lo != 0.0f) {
