@@ -193,14 +193,19 @@ int SpikeFilter(std::span<float> x, float dt, const SpikeSettings& set, ChannelS
     int last = 0;
     int accepted = 0;
     bool below = false;
-    for (int k = 0; k < n; ++k) {
+    // Blocks of eight samples in which nothing happens but the wave's
+    // highest and lowest values moving (no sample missing or too far from
+    // the mean, no up-crossing) are taken whole: their maximum and minimum
+    // are the same numbers as the running ones (no NaN among them), and
+    // only |hi - lo| is used.  Other blocks go sample by sample.
+    auto sample = [&](int k) {
         const float v = x[static_cast<std::size_t>(k)];
         if (isMissing(v))
-            continue;  // already removed: neither counted again nor a wave point
+            return;  // already removed: neither counted again nor a wave point
         if (std::fabs(v - m) >= 1200.0f) {
             x[static_cast<std::size_t>(k)] = kMissingValue;
             ++removed;
-            continue;
+            return;
         }
         hi = std::max(hi, v);
         lo = std::min(lo, v);
@@ -225,7 +230,47 @@ int SpikeFilter(std::span<float> x, float dt, const SpikeSettings& set, ChannelS
             below = false;
         if (v < down)
             below = true;
+    };
+    int k = 0;
+#ifdef __SSE2__
+    const __m128 vm = _mm_set1_ps(m), vup = _mm_set1_ps(up), vdown = _mm_set1_ps(down);
+    const __m128 far = _mm_set1_ps(1200.0f), marker = _mm_set1_ps(kMissingValue);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    auto unusual = [&](__m128 v) {
+        return _mm_or_ps(_mm_or_ps(_mm_cmpeq_ps(v, marker), _mm_cmpunord_ps(v, v)),
+                         _mm_cmpge_ps(_mm_and_ps(_mm_sub_ps(v, vm), magnitude), far));
+    };
+    for (; k + 8 <= n; k += 8) {
+        const __m128 a = _mm_loadu_ps(x.data() + k), b = _mm_loadu_ps(x.data() + k + 4);
+        bool plain = _mm_movemask_ps(_mm_or_ps(unusual(a), unusual(b))) == 0;
+        unsigned gt = 0, lt = 0;
+        if (plain) {
+            gt = static_cast<unsigned>(_mm_movemask_ps(_mm_cmpgt_ps(a, vup)) |
+                                       (_mm_movemask_ps(_mm_cmpgt_ps(b, vup)) << 4));
+            lt = static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(a, vdown)) |
+                                       (_mm_movemask_ps(_mm_cmplt_ps(b, vdown)) << 4));
+            // An up-crossing: a sample above the band while below it.
+            plain = below ? gt == 0 : (lt == 0 || (gt >> (__builtin_ctz(lt) + 1)) == 0);
+        }
+        if (!plain) {
+            for (int j = k; j < k + 8; ++j)
+                sample(j);
+            continue;
+        }
+        __m128 mx = _mm_max_ps(a, b), mn = _mm_min_ps(a, b);
+        mx = _mm_max_ps(mx, _mm_movehl_ps(mx, mx));
+        mn = _mm_min_ps(mn, _mm_movehl_ps(mn, mn));
+        mx = _mm_max_ps(mx, _mm_shuffle_ps(mx, mx, 1));
+        mn = _mm_min_ps(mn, _mm_shuffle_ps(mn, mn, 1));
+        const float bmax = _mm_cvtss_f32(mx), bmin = _mm_cvtss_f32(mn);
+        hi = std::max(hi, bmax);
+        lo = std::min(lo, bmin);
+        if (const unsigned events = gt | lt)
+            below = (lt >> (31 - __builtin_clz(events))) & 1u;
     }
+#endif
+    for (; k < n; ++k)
+        sample(k);
 
     // 2. Statistics of one sample per second.
     const int q = secondStep(dt);
@@ -263,7 +308,7 @@ int SpikeFilter(std::span<float> x, float dt, const SpikeSettings& set, ChannelS
         x[0] = kMissingValue;  // not counted
     bool gap = isMissing(x[0]);
     int g0 = 0;
-    for (int k = 0; k + 1 < n; ++k) {
+    auto jumpStep = [&](int k) {
         const float cur = x[static_cast<std::size_t>(k)];
         const float nxt = x[static_cast<std::size_t>(k + 1)];
         if (isMissing(nxt)) {
@@ -288,7 +333,31 @@ int SpikeFilter(std::span<float> x, float dt, const SpikeSettings& set, ChannelS
             x[static_cast<std::size_t>(k + 1)] = kMissingValue;
             ++removed;
         }
+    };
+    // Blocks of eight steps over nine valid samples without a jump change
+    // nothing (neither the samples nor the gap state) and are passed over.
+    int at = 0;
+#ifdef __SSE2__
+    {
+        const __m128 marker = _mm_set1_ps(kMissingValue), limit = _mm_set1_ps(jump);
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        for (; at + 9 <= n; at += 8) {
+            const float* p = x.data() + at;
+            const __m128 a = _mm_loadu_ps(p), b = _mm_loadu_ps(p + 4);
+            const __m128 a1 = _mm_loadu_ps(p + 1), b1 = _mm_loadu_ps(p + 5);
+            const __m128 missing =
+                _mm_or_ps(_mm_or_ps(_mm_cmpeq_ps(a, marker), _mm_cmpeq_ps(b, marker)), _mm_cmpeq_ps(b1, marker));
+            const __m128 jumps = _mm_or_ps(_mm_cmpgt_ps(_mm_and_ps(_mm_sub_ps(a1, a), magnitude), limit),
+                                           _mm_cmpgt_ps(_mm_and_ps(_mm_sub_ps(b1, b), magnitude), limit));
+            if (_mm_movemask_ps(_mm_or_ps(missing, jumps)) == 0)
+                continue;
+            for (int j = at; j < at + 8; ++j)
+                jumpStep(j);
+        }
     }
+#endif
+    for (; at + 1 < n; ++at)
+        jumpStep(at);
 
     if (diag) {
         diag->removed = removed;
