@@ -179,6 +179,10 @@ TEST_F(SpectrumGolden, TextAndResultsStayBitIdentical)
         {"shorter transform", 9, pxy, 1, 20, 0.0, 0, true, 15, 1024, false, 0x8bf7551d36396c1cull, 0x55f38b505dfbfc39ull},
         {"1 s, 10 minutes, padded", 13, pxy, 0, 10, 0.0, 0, true, 1, 0, false, 0x2a459bc980700e4dull, 0x38bf434defdff727ull},
         {"0.2 s, long-period filter", 17, pxyl, 2, 20, 0.005, 1, true, 7, 0, true, 0x901f15f793bb5ae7ull, 0x5ccdba5bdf35c520ull},
+        {"many spikes and gaps", 21, pxyl, 1, 20, 0.01, 8, true, 15, 0, false, 0x08d602f8d6583a2aull, 0xafa2cdcd89db5531ull},
+        {"0.1 s with spikes", 23, pxy, 3, 10, 0.0, 4, true, 15, 0, false, 0xb791b4e6e382203eull, 0x90b4b9739693d8b6ull},
+        {"1 s, heavy gaps", 29, pxy, 0, 20, 0.08, 5, true, 2, 0, true, 0xf9aff37be8637048ull, 0x0adbb7ba8a336fc5ull},
+        {"one minute", 31, pxy, 1, 1, 0.0, 1, true, 3, 0, false, 0x0a9d8d0221cf027dull, 0xfaf51e97e748c2c6ull},
         {"second pressure sensor first", 19, {pressure2, currentX, level}, 1, 30, 0.0, 0, true, 15, 0, false,
          0xdadde93b8d4a0492ull, 0x5737cecbd67e7af3ull},
     };
