@@ -297,11 +297,11 @@ std::size_t formatSpectrumNumber(float v, char* out)
     const double y = x * kScale[5 - exp10 + kScaleBias];
     if (!(y >= 100000.00000001 && y < 999999.99999999))
         return exactSpectrumNumber(v, out);
-    const double whole = std::floor(y);
-    const double frac = y - whole;  // exact
+    const auto digits = static_cast<std::uint32_t>(y);  // y > 0: truncation is the floor
+    const double frac = y - static_cast<double>(digits);  // exact
     if (frac < 1e-8 || frac > 1.0 - 1e-8 || std::fabs(frac - 0.4999999995) < 1e-8)
         return exactSpectrumNumber(v, out);
-    std::uint32_t d = static_cast<std::uint32_t>(whole) + (frac >= 0.4999999995 ? 1u : 0u);
+    std::uint32_t d = digits + (frac >= 0.4999999995 ? 1u : 0u);
     if (d == 1000000u) {
         d = 100000u;
         ++exp10;
