@@ -100,6 +100,20 @@ bool makeProgramFolder()
     return writeTextLines(ini, s.render(layout)) == Status::Ok;
 }
 
+// Rewrites item 89 value 0 (the open views) and item 98 value 0 (the
+// master file opened at start-up) of the benchmark folder's settings.
+bool setStartUp(const char* views, const std::string& master)
+{
+    const std::string ini = benchDir() + "/tolvi.ini";
+    std::vector<std::string> layout;
+    Settings s;
+    if (readTextLines(ini, layout) != Status::Ok || s.load(ini) != Status::Ok)
+        return false;
+    s.set(89, 0, views);
+    s.set(98, 0, master);
+    return writeTextLines(ini, s.render(layout)) == Status::Ok;
+}
+
 struct Window {
     ScriptedPrompter prompter;
     std::unique_ptr<MDIForm1> w;
@@ -186,6 +200,70 @@ void BM_ForwardProcessStepResultsViews(benchmark::State& state)
     state.counters["at"] = static_cast<double>(win.w->dataSet().currentNumber);
 }
 BENCHMARK(BM_ForwardProcessStepResultsViews)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Start-up with the master file of item 98 and the four start-up views
+// (raw table, raw graph, power spectrum, component graph) until they are
+// drawn: target under 0.5 s.
+void BM_StartUpFourViews(benchmark::State& state)
+{
+    if (!setStartUp("21300", masterPath())) {
+        state.SkipWithError("cannot write the settings");
+        return;
+    }
+    for (auto _ : state) {
+        auto win = std::make_unique<Window>();
+        QApplication::processEvents();
+        for (QWidget* wd : QApplication::topLevelWidgets())
+            if (wd->isVisible())
+                wd->repaint();
+        QApplication::processEvents();
+        state.PauseTiming();
+        if (!win->w->documentWindow(0)) {
+            state.SkipWithError("the views did not open");
+            break;
+        }
+        win->w->close();
+        win.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    setStartUp("100", "");
+}
+BENCHMARK(BM_StartUpFourViews)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// One forward display step with the raw table, the raw graph and the power
+// spectrum open, drawn: target at least 50 measurements per second.
+void BM_ForwardDisplayStepThreeViews(benchmark::State& state)
+{
+    if (!setStartUp("1300", masterPath())) {
+        state.SkipWithError("cannot write the settings");
+        return;
+    }
+    {
+        Window win;
+        QApplication::processEvents();
+        if (!win.w->documentWindow(0)) {
+            state.SkipWithError("the views did not open");
+            setStartUp("100", "");
+            return;
+        }
+        win.w->selectMeasurement(1);
+        for (auto _ : state) {
+            if (win.w->dataSet().currentNumber >= kBursts) {
+                state.PauseTiming();
+                win.w->selectMeasurement(1);
+                state.ResumeTiming();
+            }
+            win.w->repetitionCombo()->setEditText(QStringLiteral("1"));
+            win.w->step(stepmode::kForwardDisplay);
+            QApplication::processEvents();
+        }
+        state.SetItemsProcessed(state.iterations());
+        win.w->close();
+    }
+    setStartUp("100", "");
+}
+BENCHMARK(BM_ForwardDisplayStepThreeViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

@@ -13,9 +13,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <tuple>
 #include <vector>
+
+#include <unistd.h>
 
 #ifdef VARENTA_HAVE_FFTW3F
 #include <fftw3.h>
@@ -252,10 +255,56 @@ void BM_SpectrumGraphWithText4x2400(benchmark::State& state)
     SpectrumGraph g;
     for (auto _ : state) {
         buildPowerSpectrumGraph(in, g);
-        benchmark::DoNotOptimize(g.textLines.data());
+        benchmark::DoNotOptimize(g.textLines.bytes().data());
     }
 }
 BENCHMARK(BM_SpectrumGraphWithText4x2400)->Unit(benchmark::kMicrosecond);
+
+// The text lines alone (4 x 2048 lines), and the file written from them.
+void BM_SpectrumTextLines4x2048(benchmark::State& state)
+{
+    Burst b;
+    ConditionRecord(b.channels, Burst::kDt, 0x20, conditioningSettings(), true);
+    SpectrumRecord rec;
+    rec.sampleCount = Burst::kSamples;
+    rec.dt = Burst::kDt;
+    rec.channel0Kind = 1;
+    rec.channel0Mean = b.channels[0].stats.mean;
+    std::vector<Spectrum> spectra(Burst::kChannels);
+    for (int c = 0; c < Burst::kChannels; ++c)
+        PowerSpectrumCompute(std::span<const float>(b.x[static_cast<std::size_t>(c)]).first(Burst::kSamples), c, rec,
+                             spectrumSettings(), spectra[static_cast<std::size_t>(c)]);
+    for (auto _ : state) {
+        SpectrumText lines;
+        for (int c = 0; c < Burst::kChannels; ++c)
+            appendSpectrumText(lines, c, spectra[static_cast<std::size_t>(c)]);
+        benchmark::DoNotOptimize(lines.bytes().data());
+    }
+}
+BENCHMARK(BM_SpectrumTextLines4x2048)->Unit(benchmark::kMicrosecond);
+
+void BM_WriteSpectrumText4x2048(benchmark::State& state)
+{
+    Burst b;
+    ConditionRecord(b.channels, Burst::kDt, 0x20, conditioningSettings(), true);
+    SpectrumGraphInput in;
+    for (int c = 0; c < Burst::kChannels; ++c)
+        in.channels.push_back(std::span<const float>(b.x[static_cast<std::size_t>(c)]).first(Burst::kSamples));
+    in.record.sampleCount = Burst::kSamples;
+    in.record.dt = Burst::kDt;
+    in.record.channel0Kind = 1;
+    in.record.channel0Mean = b.channels[0].stats.mean;
+    in.settings = spectrumSettings();
+    in.drawnSlots = {{0, 0}, {1, 1}, {2, 2}, {3, 3}};
+    SpectrumGraph g;
+    buildPowerSpectrumGraph(in, g);
+    const std::string dir = "/tmp/varenta-bench-spectrum-text-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(writeSpectrumText(dir, "NR", g.textLines));
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_WriteSpectrumText4x2048)->Unit(benchmark::kMicrosecond);
 
 // The program's path: the loading hook's conditioning of the data set and
 // the spectrum of the measurement on display with its text lines, the
@@ -286,7 +335,7 @@ void BM_DataSetConditionSpectrumAndText4x2400(benchmark::State& state)
     for (auto _ : state) {
         conditionDataSet(d, table, s, rs, rec);
         buildDataSetSpectrum(d, rec, s, g);
-        benchmark::DoNotOptimize(g.textLines.data());
+        benchmark::DoNotOptimize(g.textLines.bytes().data());
     }
 }
 BENCHMARK(BM_DataSetConditionSpectrumAndText4x2400)->Unit(benchmark::kMicrosecond);

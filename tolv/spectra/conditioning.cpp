@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <immintrin.h>
+#endif
 
 namespace varenta {
 
@@ -40,6 +45,64 @@ void fillHeld(std::span<const float> x, std::vector<float>& re)
             held = x[i];
         re[i] = held;
     }
+}
+
+// Largest and smallest of p[0..n-1] found in eight lanes; true when a value
+// is NaN.  Each lane keeps (hi < v ? v : hi) and (v < lo ? v : lo), the
+// comparisons of the sequential scan (MAXPS and MINPS are exactly these),
+// so for values that are not NaN the extremes are the same numbers, and the
+// same bits unless an extreme is a zero.
+bool laneRange(const float* p, int n, float& hi, float& lo)
+{
+    int i = 0;
+    bool nan = false;
+    hi = lo = p[0];
+#ifdef __SSE2__
+    __m128 h0 = _mm_set1_ps(p[0]), h1 = h0, l0 = h0, l1 = h0;
+    __m128 bad = _mm_setzero_ps();
+    for (; i + 8 <= n; i += 8) {
+        const __m128 a = _mm_loadu_ps(p + i), b = _mm_loadu_ps(p + i + 4);
+        h0 = _mm_max_ps(a, h0);
+        h1 = _mm_max_ps(b, h1);
+        l0 = _mm_min_ps(a, l0);
+        l1 = _mm_min_ps(b, l1);
+        bad = _mm_or_ps(bad, _mm_or_ps(_mm_cmpunord_ps(a, a), _mm_cmpunord_ps(b, b)));
+    }
+    alignas(16) float hs[8], ls[8];
+    _mm_store_ps(hs, h0);
+    _mm_store_ps(hs + 4, h1);
+    _mm_store_ps(ls, l0);
+    _mm_store_ps(ls + 4, l1);
+    for (int k = 0; k < 8; ++k) {
+        hi = hi < hs[k] ? hs[k] : hi;
+        lo = ls[k] < lo ? ls[k] : lo;
+    }
+    nan = _mm_movemask_ps(bad) != 0;
+#endif
+    for (; i < n; ++i) {
+        hi = hi < p[i] ? p[i] : hi;
+        lo = p[i] < lo ? p[i] : lo;
+        nan = nan || p[i] != p[i];
+    }
+    return nan;
+}
+
+// Whether any of p[0..n-1] is the missing marker.
+bool anyMissingValue(const float* p, int n)
+{
+    int i = 0;
+    bool found = false;
+#ifdef __SSE2__
+    const __m128 marker = _mm_set1_ps(kMissingValue);
+    __m128 hit = _mm_setzero_ps();
+    for (; i + 8 <= n; i += 8)
+        hit = _mm_or_ps(hit, _mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(p + i), marker),
+                                       _mm_cmpeq_ps(_mm_loadu_ps(p + i + 4), marker)));
+    found = _mm_movemask_ps(hit) != 0;
+#endif
+    for (; i < n; ++i)
+        found = found || p[i] == kMissingValue;
+    return found;
 }
 
 std::string_view trimmed(std::string_view t)
@@ -130,14 +193,19 @@ int SpikeFilter(std::span<float> x, float dt, const SpikeSettings& set, ChannelS
     int last = 0;
     int accepted = 0;
     bool below = false;
-    for (int k = 0; k < n; ++k) {
+    // Blocks of eight samples in which nothing happens but the wave's
+    // highest and lowest values moving (no sample missing or too far from
+    // the mean, no up-crossing) are taken whole: their maximum and minimum
+    // are the same numbers as the running ones (no NaN among them), and
+    // only |hi - lo| is used.  Other blocks go sample by sample.
+    auto sample = [&](int k) {
         const float v = x[static_cast<std::size_t>(k)];
         if (isMissing(v))
-            continue;  // already removed: neither counted again nor a wave point
+            return;  // already removed: neither counted again nor a wave point
         if (std::fabs(v - m) >= 1200.0f) {
             x[static_cast<std::size_t>(k)] = kMissingValue;
             ++removed;
-            continue;
+            return;
         }
         hi = std::max(hi, v);
         lo = std::min(lo, v);
@@ -162,7 +230,47 @@ int SpikeFilter(std::span<float> x, float dt, const SpikeSettings& set, ChannelS
             below = false;
         if (v < down)
             below = true;
+    };
+    int k = 0;
+#ifdef __SSE2__
+    const __m128 vm = _mm_set1_ps(m), vup = _mm_set1_ps(up), vdown = _mm_set1_ps(down);
+    const __m128 far = _mm_set1_ps(1200.0f), marker = _mm_set1_ps(kMissingValue);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    auto unusual = [&](__m128 v) {
+        return _mm_or_ps(_mm_or_ps(_mm_cmpeq_ps(v, marker), _mm_cmpunord_ps(v, v)),
+                         _mm_cmpge_ps(_mm_and_ps(_mm_sub_ps(v, vm), magnitude), far));
+    };
+    for (; k + 8 <= n; k += 8) {
+        const __m128 a = _mm_loadu_ps(x.data() + k), b = _mm_loadu_ps(x.data() + k + 4);
+        bool plain = _mm_movemask_ps(_mm_or_ps(unusual(a), unusual(b))) == 0;
+        unsigned gt = 0, lt = 0;
+        if (plain) {
+            gt = static_cast<unsigned>(_mm_movemask_ps(_mm_cmpgt_ps(a, vup)) |
+                                       (_mm_movemask_ps(_mm_cmpgt_ps(b, vup)) << 4));
+            lt = static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(a, vdown)) |
+                                       (_mm_movemask_ps(_mm_cmplt_ps(b, vdown)) << 4));
+            // An up-crossing: a sample above the band while below it.
+            plain = below ? gt == 0 : (lt == 0 || (gt >> (__builtin_ctz(lt) + 1)) == 0);
+        }
+        if (!plain) {
+            for (int j = k; j < k + 8; ++j)
+                sample(j);
+            continue;
+        }
+        __m128 mx = _mm_max_ps(a, b), mn = _mm_min_ps(a, b);
+        mx = _mm_max_ps(mx, _mm_movehl_ps(mx, mx));
+        mn = _mm_min_ps(mn, _mm_movehl_ps(mn, mn));
+        mx = _mm_max_ps(mx, _mm_shuffle_ps(mx, mx, 1));
+        mn = _mm_min_ps(mn, _mm_shuffle_ps(mn, mn, 1));
+        const float bmax = _mm_cvtss_f32(mx), bmin = _mm_cvtss_f32(mn);
+        hi = std::max(hi, bmax);
+        lo = std::min(lo, bmin);
+        if (const unsigned events = gt | lt)
+            below = (lt >> (31 - __builtin_clz(events))) & 1u;
     }
+#endif
+    for (; k < n; ++k)
+        sample(k);
 
     // 2. Statistics of one sample per second.
     const int q = secondStep(dt);
@@ -200,7 +308,7 @@ int SpikeFilter(std::span<float> x, float dt, const SpikeSettings& set, ChannelS
         x[0] = kMissingValue;  // not counted
     bool gap = isMissing(x[0]);
     int g0 = 0;
-    for (int k = 0; k + 1 < n; ++k) {
+    auto jumpStep = [&](int k) {
         const float cur = x[static_cast<std::size_t>(k)];
         const float nxt = x[static_cast<std::size_t>(k + 1)];
         if (isMissing(nxt)) {
@@ -225,7 +333,31 @@ int SpikeFilter(std::span<float> x, float dt, const SpikeSettings& set, ChannelS
             x[static_cast<std::size_t>(k + 1)] = kMissingValue;
             ++removed;
         }
+    };
+    // Blocks of eight steps over nine valid samples without a jump change
+    // nothing (neither the samples nor the gap state) and are passed over.
+    int at = 0;
+#ifdef __SSE2__
+    {
+        const __m128 marker = _mm_set1_ps(kMissingValue), limit = _mm_set1_ps(jump);
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        for (; at + 9 <= n; at += 8) {
+            const float* p = x.data() + at;
+            const __m128 a = _mm_loadu_ps(p), b = _mm_loadu_ps(p + 4);
+            const __m128 a1 = _mm_loadu_ps(p + 1), b1 = _mm_loadu_ps(p + 5);
+            const __m128 missing =
+                _mm_or_ps(_mm_or_ps(_mm_cmpeq_ps(a, marker), _mm_cmpeq_ps(b, marker)), _mm_cmpeq_ps(b1, marker));
+            const __m128 jumps = _mm_or_ps(_mm_cmpgt_ps(_mm_and_ps(_mm_sub_ps(a1, a), magnitude), limit),
+                                           _mm_cmpgt_ps(_mm_and_ps(_mm_sub_ps(b1, b), magnitude), limit));
+            if (_mm_movemask_ps(_mm_or_ps(missing, jumps)) == 0)
+                continue;
+            for (int j = at; j < at + 8; ++j)
+                jumpStep(j);
+        }
     }
+#endif
+    for (; at + 1 < n; ++at)
+        jumpStep(at);
 
     if (diag) {
         diag->removed = removed;
@@ -296,6 +428,28 @@ void RemoveTrend(std::span<float> x, float dt, ChannelStats& stats)
             mn = std::min(mn, v);
         }
     };
+
+    // A record without a missing sample: the range and the line taken out
+    // in loops without branches.  The range is found lane-wise; the result
+    // is the running maximum's only when it is unique, that is, when no
+    // value is NaN and neither extreme is a zero (of either sign).
+    if (n >= 16 && !anyMissingValue(x.data(), n)) {
+        float hi, lo;
+        const bool nan = laneRange(x.data(), n, hi, lo);
+        if (!nan && hi != 0.0f && lo != 0.0f) {
+            x[0] = static_cast<float>(x[0] - intercept);
+            float* p = x.data();
+            const double step = dt;
+            for (int i = 1; i < n; ++i)
+                p[i] = static_cast<float>(p[i] - (slope * i * step + intercept));
+            stats.trend.intercept = static_cast<float>(intercept);
+            stats.trend.slope = static_cast<float>(slope);
+            stats.trend.halfRange = (hi - lo) / 2.0f;
+            stats.mean = static_cast<float>(intercept + slope * n * 0.5 * dt);
+            stats.missing = 0;
+            return;
+        }
+    }
 
     if (n > 0) {
         if (isMissing(x[0])) {

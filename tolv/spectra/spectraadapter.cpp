@@ -275,7 +275,7 @@ std::string datedSpectrumTextNameFor(const DataSet& d)
 }
 
 Status writeDataSetSpectrumText(const std::string& folder, const DataSet& d, std::uint32_t startFlags,
-                                const std::vector<std::string>& lines)
+                                const SpectrumText& lines)
 {
     const std::string dated = (startFlags & kStartFlagDatedSpectrum) ? datedSpectrumTextNameFor(d) : std::string();
     return writeSpectrumText(folder, d.filePrefix, lines, dated);

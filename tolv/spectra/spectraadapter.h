@@ -138,7 +138,7 @@ std::string datedSpectrumTextNameFor(const DataSet& d);
 // Writes "{pp}24g.txt" in folder and, with start flag 0x800, the dated
 // copy; an existing file of either name is replaced.
 Status writeDataSetSpectrumText(const std::string& folder, const DataSet& d, std::uint32_t startFlags,
-                                const std::vector<std::string>& lines);
+                                const SpectrumText& lines);
 
 // The image names "{pp}24g.bmp" and "{pp}24g.jpg".
 std::string spectrumBitmapName(const std::string& prefix);

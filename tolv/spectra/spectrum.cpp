@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace varenta {
 
@@ -17,6 +18,59 @@ const char* const kDivisorInvalidText =
     "水圧の換算係数が0以下のため、表面波への換算をしませんでした";
 
 constexpr float kMissing = -32768.0f;
+
+// The surface conversion factor K of bins 1..half: K(f) for f = b df until
+// it reaches the cap, the cap for every higher bin.  The table depends only
+// on its arguments, so the last two (a pressure and a velocity table) are
+// kept per thread: the two current channels of a record, and a record drawn
+// again, reuse it.
+const std::vector<float>& conversionFactors(SpectrumConversion kind, int half, float df, float h, float z,
+                                            float limit, float divisor)
+{
+    struct Table {
+        bool valid = false;
+        int half = 0;
+        float df = 0, h = 0, z = 0, limit = 0, divisor = 0;
+        std::vector<float> k;
+        bool same(int n, float d, float hh, float zz, float l, float dv) const
+        {
+            auto eq = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+            return valid && half == n && eq(df, d) && eq(h, hh) && eq(z, zz) && eq(limit, l) && eq(divisor, dv);
+        }
+    };
+    thread_local Table tables[2];
+    Table& t = tables[kind == SpectrumConversion::Pressure ? 0 : 1];
+    if (t.same(half, df, h, z, limit, divisor))
+        return t.k;
+    t.valid = false;
+    t.k.resize(static_cast<std::size_t>(half));
+    float k = 0.0f;
+    int b = 1;
+    for (; b <= half && k < limit; ++b) {
+        const float f = static_cast<float>(b) * df;
+        const float tp = 1.0f / f;
+        const float wk = WaveNumber(tp, h);
+        const float cz = CoshF(wk * z);
+        if (kind == SpectrumConversion::Pressure)
+            k = CoshF(wk * h) / cz / divisor;
+        else
+            k = SinhF(wk * h) / (f * 6.283185f * cz);
+        if (k > limit)
+            k = limit;
+        t.k[static_cast<std::size_t>(b - 1)] = k;
+    }
+    // Once K has reached the cap (or is not a number) it is kept.
+    for (; b <= half; ++b)
+        t.k[static_cast<std::size_t>(b - 1)] = k;
+    t.half = half;
+    t.df = df;
+    t.h = h;
+    t.z = z;
+    t.limit = limit;
+    t.divisor = divisor;
+    t.valid = true;
+    return t.k;
+}
 
 }  // namespace
 
@@ -52,6 +106,20 @@ SpectrumPlan planSpectrum(const SpectrumRecord& rec, const SpectrumSettings& set
     return p;
 }
 
+namespace {
+
+// One smoothing pass from r to w (half >= 2).  Built for AVX2 as well: the
+// same operations on wider vectors, no multiply-add fused, so the same bits.
+__attribute__((target_clones("avx2", "default"))) void smoothPass(const float* r, float* w, std::size_t half)
+{
+    w[0] = (r[0] + r[1]) * 0.5f;
+    w[half - 1] = (r[half - 2] + r[half - 1]) * 0.5f;
+    for (std::size_t b = 1; b + 1 < half; ++b)
+        w[b] = (r[b - 1] + r[b + 1]) * 0.25f + r[b] * 0.5f;
+}
+
+}  // namespace
+
 void smoothSpectrum(std::vector<float>& density, int passes)
 {
     const std::size_t half = density.size();
@@ -59,12 +127,7 @@ void smoothSpectrum(std::vector<float>& density, int passes)
         return;
     std::vector<float> next(half);
     for (int pass = 0; pass < passes; ++pass) {
-        const float* r = density.data();
-        float* w = next.data();
-        w[0] = (r[0] + r[1]) * 0.5f;
-        w[half - 1] = (r[half - 2] + r[half - 1]) * 0.5f;
-        for (std::size_t b = 1; b + 1 < half; ++b)
-            w[b] = (r[b - 1] + r[b + 1]) * 0.25f + r[b] * 0.5f;
+        smoothPass(density.data(), next.data(), half);
         density.swap(next);
     }
 }
@@ -101,17 +164,25 @@ Status PowerSpectrumCompute(std::span<const float> samples, int channel, const S
     std::vector<float> re(static_cast<std::size_t>(n), 0.0f);
     std::vector<float> im(static_cast<std::size_t>(n), 0.0f);
     const std::size_t used = std::min(samples.size(), static_cast<std::size_t>(n));
-    float held = 0.0f;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        if (samples[i] != kMissing) {
-            held = samples[i];
-            break;
+    bool anyMissing = false;
+    for (std::size_t i = 0; i < used; ++i)
+        anyMissing |= samples[i] == kMissing;
+    if (!anyMissing) {
+        for (std::size_t i = 0; i < used; ++i)
+            re[i] = samples[i] * 0.01f;
+    } else {
+        float held = 0.0f;
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            if (samples[i] != kMissing) {
+                held = samples[i];
+                break;
+            }
+        for (std::size_t i = 0; i < used; ++i) {
+            const float v = samples[i];
+            if (v != kMissing)
+                held = v;
+            re[i] = held * 0.01f;
         }
-    for (std::size_t i = 0; i < used; ++i) {
-        const float v = samples[i];
-        if (v != kMissing)
-            held = v;
-        re[i] = held * 0.01f;
     }
 
     if (Fft(n, -1, re, im) != Status::Ok)
@@ -128,39 +199,34 @@ Status PowerSpectrumCompute(std::span<const float> samples, int channel, const S
     out.density.resize(static_cast<std::size_t>(half));
     out.frequency.resize(static_cast<std::size_t>(half));
 
-    float k = 0.0f;
-    for (int b = 1; b <= half; ++b) {
-        const float f = static_cast<float>(b) * df;
-        float r = re[static_cast<std::size_t>(b - 1)];
-        float m = im[static_cast<std::size_t>(b - 1)];
-        if (convert) {
-            // Once K has reached the cap it is kept for every higher bin.
-            if (k < limit) {
-                const float t = 1.0f / f;
-                const float wk = WaveNumber(t, h);
-                const float cz = CoshF(wk * z);
-                if (kind == SpectrumConversion::Pressure)
-                    k = CoshF(wk * h) / cz / set.pressureDivisor;
-                else
-                    k = SinhF(wk * h) / (f * 6.283185f * cz);
-                if (k > limit)
-                    k = limit;
-            }
-            r = k * r;
-            m = k * m;
+    float* density = out.density.data();
+    float* frequency = out.frequency.data();
+    for (int b = 1; b <= half; ++b)
+        frequency[b - 1] = static_cast<float>(b) * df;
+    const float* rp = re.data();
+    const float* ip = im.data();
+    if (convert) {
+        const float* kv = conversionFactors(kind, half, df, h, z, limit, set.pressureDivisor).data();
+        for (int i = 0; i < half; ++i) {
+            const float r = kv[i] * rp[i];
+            const float m = kv[i] * ip[i];
+            density[i] = (r * r + m * m) * scale;
         }
-        out.density[static_cast<std::size_t>(b - 1)] = (r * r + m * m) * scale;
-        out.frequency[static_cast<std::size_t>(b - 1)] = f;
+    } else {
+        for (int i = 0; i < half; ++i)
+            density[i] = (rp[i] * rp[i] + ip[i] * ip[i]) * scale;
     }
 
     smoothSpectrum(out.density, set.smoothingPasses);
 
+    bool finite = true;
     for (float v : out.density)
-        if (!std::isfinite(v)) {
-            out.density.clear();
-            out.frequency.clear();
-            return Status::DataFormat;
-        }
+        finite &= std::isfinite(v);
+    if (!finite) {
+        out.density.clear();
+        out.frequency.clear();
+        return Status::DataFormat;
+    }
 
     out.length = n;
     out.df = df;

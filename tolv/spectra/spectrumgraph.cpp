@@ -5,8 +5,11 @@
 #include "tolv/spectra/fft.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace varenta {
 
@@ -137,12 +140,241 @@ SpectrumCurve spectrumCurve(const Spectrum& s, int slot, int bottom)
     return c;
 }
 
-void appendSpectrumText(std::vector<std::string>& lines, int slot, const Spectrum& s)
+namespace {
+
+using U128 = unsigned __int128;
+
+constexpr std::uint64_t kPow10[16] = {1ull,           10ull,           100ull,           1000ull,
+                                      10000ull,       100000ull,       1000000ull,       10000000ull,
+                                      100000000ull,   1000000000ull,   10000000000ull,   100000000000ull,
+                                      1000000000000ull, 10000000000000ull, 100000000000000ull, 1000000000000000ull};
+
+// 5^0 .. 5^54 (5^54 < 2^126).
+constexpr auto kPow5 = [] {
+    std::array<U128, 55> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 5;
+    return p;
+}();
+
+// 10^-30 .. 10^20 as doubles, for the decimal exponent's estimate.
+constexpr int kPow10DoubleBias = 30;
+constexpr auto kPow10Double = [] {
+    std::array<double, 51> p{};
+    p[kPow10DoubleBias] = 1.0;
+    for (int i = kPow10DoubleBias + 1; i < 51; ++i)
+        p[static_cast<std::size_t>(i)] = p[static_cast<std::size_t>(i - 1)] * 10.0;
+    for (int i = kPow10DoubleBias - 1; i >= 0; --i)
+        p[static_cast<std::size_t>(i)] = p[static_cast<std::size_t>(i + 1)] / 10.0;
+    return p;
+}();
+
+std::size_t viaMask(float v, char* out)
 {
-    lines.push_back(std::to_string(slot + 1));
+    const std::string t = formatMask(v, "0.00000E+00");
+    std::memcpy(out, t.data(), t.size());
+    return t.size();
+}
+
+}  // namespace
+
+namespace {
+
+std::size_t exactSpectrumNumber(float v, char* out)
+{
+    // formatMask takes the value to 15 significant digits (rounded to
+    // nearest, ties to even, on the exact binary value) and then rounds that
+    // decimal half away from zero to the six digits of the mask.  Both steps
+    // are done here on integers: v = m 2^e exactly, and for 1e-24 < v < 1e14
+    // the scaled value m 5^k 2^(e + k) (k = 14 - decimal exponent, 0..39)
+    // fits 128 bits and its 2^(e + k) is a division by a power of two.
+    if (!(v > 1e-24f && v < 1e14f))
+        return viaMask(v, out);
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    const int biased = static_cast<int>((bits >> 23) & 0xFF);
+    std::uint32_t m = bits & 0x7FFFFF;
+    int e;
+    if (biased == 0) {
+        e = -149;
+    } else {
+        m |= 0x800000;
+        e = biased - 150;
+    }
+    const int log2v = e + 31 - __builtin_clz(m);
+    // floor(log2v log10 2) is the decimal exponent or one below it.
+    int exp10 = (log2v * 78913) >> 18;  // 78913 / 2^18 = log10 2 to 7 digits
+    // One comparison settles it but for values within rounding of a power
+    // of ten, which the loop below corrects.
+    if (static_cast<double>(v) >= kPow10Double[static_cast<std::size_t>(exp10 + 1 + kPow10DoubleBias)])
+        ++exp10;
+    std::uint64_t q = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int k = 14 - exp10;
+        if (k < 0 || k >= static_cast<int>(kPow5.size()))
+            return viaMask(v, out);
+        U128 num = kPow5[static_cast<std::size_t>(k)] * m;
+        const int twos = e + k;
+        U128 whole, rest = 0, half = 0;
+        if (twos >= 0) {
+            whole = num << twos;  // below 10^16: no bits lost
+        } else {
+            if (-twos >= 127)
+                return viaMask(v, out);
+            whole = num >> -twos;
+            rest = num - (whole << -twos);
+            half = U128(1) << (-twos - 1);
+        }
+        if (whole >= kPow10[15]) {
+            ++exp10;
+            continue;
+        }
+        if (whole < kPow10[14]) {
+            --exp10;
+            continue;
+        }
+        q = static_cast<std::uint64_t>(whole);
+        if (rest > half || (rest == half && half != 0 && (q & 1)))
+            ++q;
+        break;
+    }
+    if (q == 0)
+        return viaMask(v, out);
+    if (q == kPow10[15]) {
+        q = kPow10[14];
+        ++exp10;
+    }
+    // Six digits, half away from zero on the 15-digit decimal.
+    std::uint64_t d6 = q / kPow10[9];
+    if (q % kPow10[9] >= 5 * kPow10[8])
+        ++d6;
+    if (d6 == kPow10[6]) {
+        d6 = kPow10[5];
+        ++exp10;
+    }
+    char* p = out;
+    auto d = static_cast<std::uint32_t>(d6);
+    p[0] = static_cast<char>('0' + d / 100000);
+    p[1] = '.';
+    for (int i = 6; i >= 2; --i) {
+        p[i] = static_cast<char>('0' + d % 10);
+        d /= 10;
+    }
+    p += 7;
+    *p++ = 'E';
+    *p++ = exp10 < 0 ? '-' : '+';
+    const int a = exp10 < 0 ? -exp10 : exp10;
+    *p++ = static_cast<char>('0' + a / 10);
+    *p++ = static_cast<char>('0' + a % 10);
+    return static_cast<std::size_t>(p - out);
+}
+
+// 10^-25 .. 10^30, each the double nearest to it.
+constexpr double kScale[] = {1e-25, 1e-24, 1e-23, 1e-22, 1e-21, 1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29, 1e30};
+constexpr int kScaleBias = 25;
+
+}  // namespace
+
+std::size_t formatSpectrumNumber(float v, char* out)
+{
+    // The six digits are those of y = v 10^(5 - E) (E the decimal exponent):
+    // floor(y), plus one when the fraction of y taken to the nine decimals
+    // that the mask's fifteen-digit step keeps is 0.5 or more, that is, when
+    // the fraction is at least 0.4999999995.  y in double precision is
+    // within 3e-10 of the exact value, so the decision is taken on it unless
+    // y lies within 1e-8 of a place where it changes; those values, and all
+    // outside the range of a spectrum, take the exact integer path.
+    if (!(v > 1e-24f && v < 1e14f))
+        return exactSpectrumNumber(v, out);
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    const int log2v = static_cast<int>((bits >> 23) & 0xFF) - 127;  // normal numbers only above 1e-24
+    const double x = v;
+    int exp10 = (log2v * 78913) >> 18;
+    if (x >= kScale[exp10 + 1 + kScaleBias])
+        ++exp10;
+    const double y = x * kScale[5 - exp10 + kScaleBias];
+    if (!(y >= 100000.00000001 && y < 999999.99999999))
+        return exactSpectrumNumber(v, out);
+    const auto digits = static_cast<std::uint32_t>(y);  // y > 0: truncation is the floor
+    const double frac = y - static_cast<double>(digits);  // exact
+    if (frac < 1e-8 || frac > 1.0 - 1e-8 || std::fabs(frac - 0.4999999995) < 1e-8)
+        return exactSpectrumNumber(v, out);
+    std::uint32_t d = digits + (frac >= 0.4999999995 ? 1u : 0u);
+    if (d == 1000000u) {
+        d = 100000u;
+        ++exp10;
+    }
+    char* p = out;
+    p[0] = static_cast<char>('0' + d / 100000);
+    p[1] = '.';
+    for (int i = 6; i >= 2; --i) {
+        p[i] = static_cast<char>('0' + d % 10);
+        d /= 10;
+    }
+    p += 7;
+    *p++ = 'E';
+    *p++ = exp10 < 0 ? '-' : '+';
+    const int a = exp10 < 0 ? -exp10 : exp10;
+    *p++ = static_cast<char>('0' + a / 10);
+    *p++ = static_cast<char>('0' + a % 10);
+    return static_cast<std::size_t>(p - out);
+}
+
+std::vector<std::string> SpectrumText::lines() const
+{
+    std::vector<std::string> out;
+    out.reserve(size());
+    for (std::size_t i = 0; i < size(); ++i)
+        out.emplace_back((*this)[i]);
+    return out;
+}
+
+void SpectrumText::reserve(std::size_t lines, std::size_t bytes)
+{
+    // Geometric, so that slot after slot the buffer is copied a few times
+    // at most.
+    if (starts_.capacity() < lines)
+        starts_.reserve(std::max(lines, 2 * starts_.capacity()));
+    if (bytes_.capacity() < bytes)
+        bytes_.reserve(std::max(bytes, 2 * bytes_.capacity()));
+}
+
+void SpectrumText::addLine(std::string_view line)
+{
+    starts_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+    bytes_.append(line);
+    bytes_.append("\r\n", 2);
+}
+
+void appendSpectrumText(SpectrumText& text, int slot, const Spectrum& s)
+{
+    text.addLine(std::to_string(slot + 1));
     const std::size_t n = std::min(s.density.size(), s.frequency.size());
-    for (std::size_t b = 0; b < n; ++b)
-        lines.push_back(formatMask(s.frequency[b], "0.00000E+00") + "," + formatMask(s.density[b], "0.00000E+00"));
+    text.reserve(text.size() + n, text.bytes().size() + n * 25);
+    // Every drawn slot has the same frequencies: their texts are made once
+    // and reused while the frequencies are the same to the bit.
+    thread_local std::vector<float> lastFrequency;
+    thread_local std::vector<char> frequencyText;  // 16 bytes a bin: length, then the text
+    if (lastFrequency.size() != n ||
+        (n > 0 && std::memcmp(lastFrequency.data(), s.frequency.data(), n * sizeof(float)) != 0)) {
+        lastFrequency.assign(s.frequency.begin(), s.frequency.begin() + static_cast<std::ptrdiff_t>(n));
+        frequencyText.resize(n * 32);
+        for (std::size_t b = 0; b < n; ++b) {
+            char* slotText = frequencyText.data() + 32 * b;
+            slotText[0] = static_cast<char>(formatSpectrumNumber(s.frequency[b], slotText + 1));
+        }
+    }
+    for (std::size_t b = 0; b < n; ++b) {
+        const char* f = frequencyText.data() + 32 * b;
+        const std::size_t flen = static_cast<unsigned char>(f[0]);
+        char line[64];
+        std::memcpy(line, f + 1, flen);
+        line[flen] = ',';
+        const std::size_t dlen = formatSpectrumNumber(s.density[b], line + flen + 1);
+        text.addLine(std::string_view(line, flen + 1 + dlen));
+    }
 }
 
 Status buildPowerSpectrumGraph(const SpectrumGraphInput& in, SpectrumGraph& out)
@@ -186,6 +418,16 @@ std::string datedSpectrumTextName(const std::string& prefix, int machineNumber, 
     std::snprintf(buf, sizeof buf, "%03d-%04d-%02d%02d-%02d%02dsg.txt", machineNumber % 1000, year % 10000,
                   month % 100, day % 100, hour % 100, minute % 100);
     return prefix + buf;
+}
+
+Status writeSpectrumText(const std::string& folder, const std::string& prefix, const SpectrumText& text,
+                         const std::string& datedName)
+{
+    const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    const Status st = writeFileBytesAtomic(base + spectrumTextName(prefix), text.bytes());
+    if (st != Status::Ok || datedName.empty())
+        return st;
+    return writeFileBytesAtomic(base + datedName, text.bytes());
 }
 
 Status writeSpectrumText(const std::string& folder, const std::string& prefix, const std::vector<std::string>& lines,

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varenta {
@@ -93,11 +94,36 @@ struct SpectrumCurve {
     std::vector<float> y;  // log10 density, not below the bottom line
 };
 
+// The text of "{pp}24g.txt" as it goes to the file: the lines one after
+// the other in one buffer, each ended by CR LF, and where each begins.
+// The lines are plain ASCII, so the bytes need no code-page conversion.
+class SpectrumText {
+public:
+    std::size_t size() const { return starts_.size(); }
+    bool empty() const { return starts_.empty(); }
+    // Line i without its CR LF.
+    std::string_view operator[](std::size_t i) const
+    {
+        const std::size_t b = starts_[i];
+        const std::size_t e = i + 1 < starts_.size() ? starts_[i + 1] : bytes_.size();
+        return std::string_view(bytes_).substr(b, e - b - 2);
+    }
+    const std::string& bytes() const { return bytes_; }
+    std::vector<std::string> lines() const;
+
+    void reserve(std::size_t lines, std::size_t bytes);
+    void addLine(std::string_view line);
+
+private:
+    std::string bytes_;
+    std::vector<std::uint32_t> starts_;
+};
+
 struct SpectrumGraph {
     std::optional<SpectrumFrame> frame;  // none when no slot is drawn
     std::vector<SpectrumCurve> curves;
     std::vector<Spectrum> spectra;       // one per drawn slot
-    std::vector<std::string> textLines;  // content of "{pp}24g.txt"
+    SpectrumText textLines;              // content of "{pp}24g.txt"
     std::string note;                    // status text (conversion skipped)
 };
 
@@ -117,7 +143,13 @@ SpectrumCurve spectrumCurve(const Spectrum& s, int slot, int bottom);
 
 // Lines of the spectrum text for one drawn slot: the slot number s + 1, then
 // "frequency,density" per bin, both "0.00000E+00".
-void appendSpectrumText(std::vector<std::string>& lines, int slot, const Spectrum& s);
+void appendSpectrumText(SpectrumText& text, int slot, const Spectrum& s);
+
+// Writes v in the mask "0.00000E+00" to out (at least 16 bytes) and returns
+// the length: exactly the text of formatMask(v, "0.00000E+00"), made by
+// integer arithmetic for the magnitudes of a spectrum and by formatMask
+// itself for the rest (negative, zero, tiny, huge or not finite values).
+std::size_t formatSpectrumNumber(float v, char* out);
 
 // Samples per channel index, for the slots' channels.
 struct SpectrumGraphInput {
@@ -142,6 +174,8 @@ std::string datedSpectrumTextName(const std::string& prefix, int machineNumber, 
 
 // Writes "{pp}24g.txt" into folder (and the dated copy when datedName is
 // not empty), replacing existing files.
+Status writeSpectrumText(const std::string& folder, const std::string& prefix, const SpectrumText& text,
+                         const std::string& datedName = {});
 Status writeSpectrumText(const std::string& folder, const std::string& prefix, const std::vector<std::string>& lines,
                          const std::string& datedName = {});
 

@@ -207,7 +207,7 @@ TEST(GeneratedSea, SpectrumTextParsesBackToTheDrawnCurves)
         ASSERT_EQ(g.textLines[line++], std::to_string(g.curves[k].slot + 1));
         const SpectrumCurve& c = g.curves[k];
         for (std::size_t b = 0; b < c.x.size(); ++b) {
-            const std::string& t = g.textLines[line++];
+            const std::string t(g.textLines[line++]);
             const double f = std::strtod(t.c_str(), nullptr);
             const double d = std::strtod(t.c_str() + t.find(',') + 1, nullptr);
             // Six significant digits in the file, and the drawing's logarithm

@@ -208,7 +208,7 @@ TEST(SpectrumGraph, FrameFromTheFirstDrawnSlotAndTextThatParsesBack)
     EXPECT_EQ(g.textLines[1].substr(0, 12), "1.95503E-03,");  // 1 / (1023 x 0.5)
     for (std::size_t k = 0; k < 2; ++k)
         for (std::size_t b = 0; b < half; ++b) {
-            const std::string& t = g.textLines[k * (1 + half) + 1 + b];
+            const std::string t(g.textLines[k * (1 + half) + 1 + b]);
             ASSERT_TRUE(std::regex_match(t, line)) << t;
             const double f = std::strtod(t.c_str(), nullptr);
             const double d = std::strtod(t.c_str() + t.find(',') + 1, nullptr);
