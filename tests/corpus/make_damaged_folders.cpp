@@ -6,8 +6,9 @@
 // records cut or garbage; "tolvi.ini" with over-long, binary, missing or
 // duplicated lines; "tolvf.org" and "tolvg.org" missing or damaged.
 // Folder 00-intact has no damage.  OUT/manifest.tsv lists each folder with
-// its description and the user's values its "tolvi.ini" must still hold
-// after a run ("-" where the damage itself removed them).
+// its description, the user's values its "tolvi.ini" must still hold after
+// a run ("-" where the damage itself removed them) and the files the
+// program may rewrite in place ("-" for none).
 #include "common/installdata.h"
 #include "common/masterfile.h"
 #include "common/sector.h"
@@ -59,6 +60,9 @@ struct Case {
     std::string description;
     std::function<void(const fs::path& dir)> damage;
     bool userValuesKept = true;  // false: the damage itself removes them
+    // Files the program may rewrite in place (same size): a results file
+    // whose records are out of sequence is repaired by the results table.
+    std::string rewritable = "-";
 };
 
 struct Base {
@@ -147,7 +151,6 @@ int main(int argc, char** argv)
     }
     b.sectorsPerMeasurement = static_cast<std::size_t>(info.sectorsPerMeasurement);
 
-    const std::string masterSize = std::to_string(fs::file_size(b.dir / kMaster));
     const std::size_t msize = fs::file_size(b.dir / kMaster);
     const std::size_t rsize = fs::file_size(b.dir / kResults);
 
@@ -253,11 +256,11 @@ int main(int argc, char** argv)
          [rsize](const fs::path& d) { truncateTo(d / kResults, rsize - 100); }},
         {"results-empty", "results file of 0 bytes", [](const fs::path& d) { truncateTo(d / kResults, 0); }},
         {"results-garbage", "results file of random bytes",
-         [rsize](const fs::path& d) { put(d / kResults, garbage(rsize, 3)); }},
+         [rsize](const fs::path& d) { put(d / kResults, garbage(rsize, 3)); }, true, kResults},
         {"results-all-ff", "results records of 0xFF bytes",
-         [rsize](const fs::path& d) { put(d / kResults, std::string(rsize, '\xff')); }},
+         [rsize](const fs::path& d) { put(d / kResults, std::string(rsize, '\xff')); }, true, kResults},
         {"results-letters", "results records of letters instead of numbers",
-         [rsize](const fs::path& d) { put(d / kResults, std::string(rsize, 'x')); }},
+         [rsize](const fs::path& d) { put(d / kResults, std::string(rsize, 'x')); }, true, kResults},
         {"results-missing", "only the measurement file is there", [](const fs::path& d) { fs::remove(d / kResults); }},
         // ---- tolvi.ini ----
         {"ini-overlong-line", "tolvi.ini with a 100000-character value",
@@ -398,10 +401,9 @@ int main(int argc, char** argv)
                 manifest << n << ' ' << k << ' ' << v << ';';
         else
             manifest << '-';
-        manifest << '\n';
+        manifest << '\t' << c.rewritable << '\n';
     }
     fs::remove_all(b.dir);
     std::printf("%d folders in %s\n", index, out.string().c_str());
-    (void)masterSize;
     return 0;
 }
