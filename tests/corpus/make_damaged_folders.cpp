@@ -377,7 +377,7 @@ int main(int argc, char** argv)
     };
 
     std::ofstream manifest(out / "manifest.tsv", std::ios::trunc);
-    char num[8];
+    char num[16];
     int index = 0;
     for (const Case& c : cases) {
         std::snprintf(num, sizeof num, "%02d", index++);
