@@ -147,9 +147,11 @@ TEST_F(SettingsDamage, SaveAfterAGoodLoadKeepsEveryValueRead)
     // Every item the save does not store from the running program, nor the
     // load align to the clock (the schedules), is as read.
     const std::set<int> stored = {66, 67, 83, 85, 88, 89};
-    for (int n = 0; n <= kLastSettingsItem; ++n)
-        if (!stored.count(n))
+    for (int n = 0; n <= kLastSettingsItem; ++n) {
+        if (!stored.count(n)) {
             EXPECT_EQ(saved.item(n).values(), read.item(n).values()) << "item " << n;
+        }
+    }
 
     // A later load that fails stops the saves again, and a good one resumes them.
     std::filesystem::rename(dir.file("tolvf.org"), dir.file("tolvf.bak"));
