@@ -165,6 +165,9 @@ Status InitStore::load(const std::string& dataPath, const Clock& clock, int head
     auto fail = [&](Status st, const std::string& file) {
         if (message)
             *message = file;
+        complete_ = false;
+        refusalTold_ = false;
+        failed_ = file;
         return st;
     };
     const std::string path = chooseFile(dataPath);
@@ -193,6 +196,9 @@ Status InitStore::load(const std::string& dataPath, const Clock& clock, int head
     resultItems_ = std::move(items);
     channels_ = std::move(channels);
     active_ = path;
+    complete_ = true;
+    refusalTold_ = false;
+    failed_.clear();
 
     const DateTime now = clock.now();
     alignSchedule(settings_, kDownloadSchedule, now);
@@ -219,6 +225,13 @@ Status InitStore::save(const SaveSnapshot& snap, std::string* statusText)
         return Status::Refused;
     if (state_.barrierMark)
         state_.protection = true;  // this save still runs; later ones do not
+    if (!complete_) {
+        // Writing now would put defaults over the values the file holds.
+        if (statusText && !refusalTold_)
+            *statusText = std::string(inittext::kNotSaved) + (failed_.empty() ? chooseFile({}) : failed_);
+        refusalTold_ = true;
+        return Status::Refused;
+    }
 
     if (snap.withDocuments && state_.state(statebit::kSaveDocGeometry)) {
         for (int k = 0; k < 8; ++k) {
@@ -251,7 +264,7 @@ Status InitStore::save(const SaveSnapshot& snap, std::string* statusText)
 
     // The layout (headings and the order of the item lines) comes from the
     // active file.
-    const std::string active = active_.empty() ? chooseFile({}) : active_;
+    const std::string& active = active_;
     std::vector<std::string> layout;
     Status st = readTextLines(active, layout);
     if (st != Status::Ok)
@@ -286,7 +299,7 @@ Status InitStore::save(const SaveSnapshot& snap, std::string* statusText)
     }
     syncFolderOf(main);
     if (statusText)
-        *statusText = "保存終了";
+        *statusText = inittext::kSaved;
     return Status::Ok;
 }
 
@@ -300,7 +313,7 @@ Status InitStore::toggleBarrier(const SaveSnapshot& snap, std::string* statusTex
     state_.barrierMark = true;
     const Status st = save(snap, statusText);
     // Protected already (mark was off but protection on): nothing to write.
-    if (st == Status::Refused)
+    if (st == Status::Refused && complete_)
         return Status::Ok;
     return st;
 }

@@ -33,6 +33,14 @@ struct SaveSnapshot {
     std::optional<std::array<int, 8>> laneChannels;  // item 178 values 0..7
 };
 
+// Texts of the store.
+namespace inittext {
+inline constexpr const char* kSaved = "保存終了";
+// A save refused because the settings were not read completely, followed
+// by the file that failed to load.
+inline constexpr const char* kNotSaved = "設定の読込みが不完全なため保存しません: ";
+}  // namespace inittext
+
 // The Minit question.
 struct VariantQuestion {
     std::string caption;   // "アプリケーションの初期化 "
@@ -68,12 +76,21 @@ public:
 
     // The active initialization file of the last successful load.
     const std::string& activePath() const { return active_; }
+    // Whether the last load read every file completely.  Until one did (and
+    // after any load that failed) the table may hold defaults or stale
+    // values, and no save writes it over a file.
+    bool complete() const { return complete_; }
+    // The file whose reading failed in the last load ("" when complete).
+    const std::string& failedFile() const { return failed_; }
 
     // Saves by the save algorithm.  Protected: nothing is written, Refused is
-    // returned and statusText stays empty.  The file is replaced only once
-    // the temporary file was completely written and flushed, so a crash
-    // mid-save leaves the old or the new file, never a torn one.  On success
-    // statusText is "保存終了".
+    // returned and statusText stays empty.  Not complete: nothing is written
+    // either and Refused is returned; statusText says why (kNotSaved and the
+    // file), but only at the first refused save after the failed load, so
+    // the reason is told once.  The file is replaced only once the temporary
+    // file was completely written and flushed, so a crash mid-save leaves
+    // the old or the new file, never a torn one.  On success statusText is
+    // "保存終了".
     Status save(const SaveSnapshot& snap, std::string* statusText = nullptr);
 
     // The protection menu command: with the mark set, remove it and turn
@@ -109,6 +126,9 @@ private:
     const StartOptions& start_;
     std::string folder_;
     std::string active_;
+    bool complete_ = false;
+    bool refusalTold_ = false;
+    std::string failed_;
     ResultItemTable resultItems_;
     ChannelTable channels_;
     ResultSelection selection_;

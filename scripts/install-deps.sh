@@ -13,6 +13,7 @@ packages=(
   ftp python3-pyftpdlib
   poppler-utils
   dpkg-dev fakeroot help2man librsvg2-bin lintian desktop-file-utils
+  strace clang libclang-rt-14-dev
 )
 
 missing=()

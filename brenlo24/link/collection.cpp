@@ -55,16 +55,11 @@ std::string packetText(const Packet& p, std::size_t from, std::size_t count)
     return fromCodePage(std::string_view(reinterpret_cast<const char*>(p.data()) + from, count));
 }
 
-// Copies the template's bytes into a new file; returns the open file (or
-// -1 when another writer created it first: the caller opens it as it is).
-int createFromTemplate(const std::string& path, const std::string& templatePath, bool& failed)
+// Copies the template's bytes into fd and flushes them to the disk.  A
+// missing template copies nothing.
+bool copyTemplateInto(int fd, const std::string& templatePath)
 {
-    failed = false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        failed = errno != EEXIST;
-        return -1;
-    }
+    bool ok = true;
     const int in = ::open(templatePath.c_str(), O_RDONLY | O_CLOEXEC);
     if (in >= 0) {
         std::uint8_t buf[8192];
@@ -73,24 +68,77 @@ int createFromTemplate(const std::string& path, const std::string& templatePath,
             if (r < 0 && errno == EINTR)
                 continue;
             if (r <= 0) {
-                failed = r < 0;
+                ok = r == 0;
                 break;
             }
             if (!writeAll(fd, buf, static_cast<std::size_t>(r), -1)) {
-                failed = true;
+                ok = false;
                 break;
             }
         }
         ::close(in);
     }
-    // No template: the list starts as an empty file; lines still go to
-    // 392 x (m + 1).
-    if (failed) {
-        ::close(fd);
-        ::unlink(path.c_str());
-        return -1;
+    return ::fsync(fd) == 0 && ok;
+}
+
+// Makes the result list from the template when it does not exist yet, or
+// when it is shorter than the template (a copy that an earlier program
+// version left unfinished; the template's part holds no result line).  The
+// template is copied completely into a file without a name (or, where the
+// file system has none, a temporary file beside the list), which is then
+// put in place under the list's name: the list never exists without the
+// template's lines, whenever the program is killed.  A new list is linked
+// in, so a list that another writer made first is kept.  A missing
+// template gives an empty list (lines still go to 392 x (m + 1)).  False
+// when the list could not be made.
+bool ensureListFromTemplate(const std::string& path, const std::string& templatePath)
+{
+    struct stat tb {};
+    const off_t templateSize = ::stat(templatePath.c_str(), &tb) == 0 ? tb.st_size : 0;
+    struct stat sb {};
+    const bool exists = ::stat(path.c_str(), &sb) == 0;
+    if (!exists && errno != ENOENT)
+        return false;
+    if (exists && sb.st_size >= templateSize)
+        return true;
+
+    if (!exists) {
+        const std::size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            bool ok = copyTemplateInto(fd, templatePath);
+            bool linked = false;
+            if (ok) {
+                const std::string self = "/proc/self/fd/" + std::to_string(fd);
+                linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+                         errno == EEXIST;
+            }
+            ok = closeOk(fd) && ok;
+            if (!ok || linked)
+                return ok && linked;
+            // No /proc: the named temporary file below.
+        }
     }
-    return fd;
+
+    const std::string tmp = path + ".tp~" + std::to_string(::getpid());
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = copyTemplateInto(fd, templatePath);
+    ok = closeOk(fd) && ok;
+    if (ok) {
+        if (exists) {
+            ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+        } else if (::link(tmp.c_str(), path.c_str()) != 0) {
+            // EEXIST: made meanwhile by another writer.  File systems
+            // without hard links take the rename.
+            ok = errno == EEXIST ||
+                 ((errno == EPERM || errno == EOPNOTSUPP) && ::rename(tmp.c_str(), path.c_str()) == 0);
+        }
+    }
+    ::unlink(tmp.c_str());
+    return ok;
 }
 
 }  // namespace
@@ -224,22 +272,12 @@ Status PacketWriter::writeResultLine(const std::string& path, const Packet& p, l
         ++counters_.failures;
         return Status::Io;
     };
-    bool failed = false;
-    int fd = createFromTemplate(path, pathOf(kResultListTemplate), failed);
-    if (failed)
+    if (!ensureListFromTemplate(path, pathOf(kResultListTemplate)))
         return fail();
     const bool append = cfg_.optionFlags & 0x10000u;
-    if (fd >= 0 && append) {
-        // The new list was opened for writing only; reopen it to append.
-        if (!closeOk(fd))
-            return fail();
-        fd = -1;
-    }
-    if (fd < 0) {
-        fd = ::open(path.c_str(), (append ? O_WRONLY | O_APPEND : O_WRONLY) | O_CLOEXEC);
-        if (fd < 0)
-            return fail();
-    }
+    const int fd = ::open(path.c_str(), (append ? O_WRONLY | O_APPEND : O_WRONLY) | O_CLOEXEC);
+    if (fd < 0)
+        return fail();
     const std::uint8_t* line = p.data() + kResultLineOffset;
     bool wrote;
     if (append) {

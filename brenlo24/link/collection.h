@@ -7,7 +7,11 @@
 // Every packet is written by open, write, close: nothing stays open between
 // packets, so a run cut short leaves complete sectors on disk.  A packet is
 // reported as stored only once its bytes were handed to the file system;
-// the receiver acknowledges it only then.
+// the receiver acknowledges it only then.  The result list is made from
+// the "Brenloid.txt" template through a complete temporary file put in
+// place under its name, so a run killed at any moment never leaves a list
+// without the template's lines; a list shorter than the template is made
+// again.
 #include "brenlo24/link/packet.h"
 #include "common/status.h"
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <system_error>
 
@@ -466,12 +467,14 @@ void DataSession::closeDataSet()
     data_.resultsPath.clear();
     settings_.set(kFileListItem, 0, "");
     settings_.set(83, 0, "");
+    refusal_.clear();
     saveSettings(false);
     if (hooks_.closeDocumentWindows)
         hooks_.closeDocumentWindows();
     if (hooks_.caption)
         hooks_.caption("");
     panels_.clear();
+    panels_.status = refusal_;  // why the settings were not saved stays in view
     data_.hasMeasurementFile = false;
     data_.hasResultsFile = false;
     data_.loadStatus = kLoadStatusNoData;
@@ -493,9 +496,22 @@ Status DataSession::saveSettings(bool withDocuments)
         snap.laneChannels = data_.graphChannel;
     std::string text;
     const Status st = init_.save(snap, &text);
-    if (st == Status::Ok)
-        panels_.status = text;
+    showSaveOutcome(st, text);
     return st;
+}
+
+void DataSession::showSaveOutcome(Status st, const std::string& text)
+{
+    if (text.empty())
+        return;
+    panels_.status = text;
+    if (st == Status::Ok)
+        return;
+    refusal_ = text;
+    if (hooks_.logMessage)
+        hooks_.logMessage(text);
+    else
+        std::cerr << "tolv: " << text << std::endl;
 }
 
 Status DataSession::toggleBarrier()
@@ -510,8 +526,7 @@ Status DataSession::toggleBarrier()
         snap.laneChannels = data_.graphChannel;
     std::string text;
     const Status st = init_.toggleBarrier(snap, &text);
-    if (st == Status::Ok && !text.empty())
-        panels_.status = text;
+    showSaveOutcome(st, text);
     return st;
 }
 

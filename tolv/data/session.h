@@ -53,6 +53,9 @@ struct DataHooks {
     std::function<void()> afterLoad;                          // toolbar, serial output, scan timer
     std::function<SaveSnapshot(bool withDocuments)> windowSnapshot;  // windows as they stand, for a save
     std::function<void(DataSet&)> conditionSamples;           // conversion of the counts read
+    // The message log: events that must outlive the Status panel (a save
+    // refused).  Unset: the line goes to standard error.
+    std::function<void(const std::string&)> logMessage;
 };
 
 class DataSession {
@@ -109,6 +112,9 @@ public:
 
     // ---- settings commands ----
     // Saves the settings with the windows as the front end reports them.
+    // Refused when protected, or when the settings were not read completely
+    // (the file is left as it was; the first such refusal is told in the
+    // Status panel and the message log).
     Status saveSettings(bool withDocuments);
     // The protection menu command.
     Status toggleBarrier();
@@ -130,6 +136,7 @@ private:
     enum class IndexResult { Ok, NoData, Refused };
     IndexResult indexFile();
     std::string caption() const;
+    void showSaveOutcome(Status st, const std::string& text);
 
     Settings& settings_;
     RuntimeState& state_;
@@ -138,6 +145,7 @@ private:
     StatusPanels& panels_;
     Prompter& prompter_;
     const Clock& clock_;
+    std::string refusal_;  // the text of the last refused save
     const Progress* progress_ = nullptr;
     DataHooks hooks_;
     int lastScrollValue_ = 1;

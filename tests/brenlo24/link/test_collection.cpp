@@ -230,6 +230,26 @@ TEST(CollectionWriter, ResultLinesFromTheTemplate)
     fs::remove_all(dir);
 }
 
+TEST(CollectionWriter, ListShorterThanTheTemplateIsMadeAgain)
+{
+    // Lists an interrupted copy of an earlier version left behind: empty,
+    // or cut inside the template's lines.
+    const std::string dir = scratchFolder("coll_short");
+    const std::string templ = std::string(390, 'h') + "\r\n" + std::string(390, 'k') + "\r\n";
+    writeBytes(dir + "/Brenloid.txt", templ);
+    const Packet p2 = resultLinePacket("    2");
+    const std::string line2(reinterpret_cast<const char*>(p2.data()) + 8, 392);
+    for (const std::size_t left : {std::size_t{0}, std::size_t{500}}) {
+        SCOPED_TRACE(left);
+        writeBytes(dir + "/nr255r.txt", templ.substr(0, left));
+        PacketWriter w({dir, 0, 4});
+        StoreOutcome out;
+        ASSERT_EQ(w.store(p2, 60, out), Status::Ok);
+        EXPECT_EQ(fileBytes(dir + "/nr255r.txt"), templ + std::string(392, '\0') + line2);
+    }
+    fs::remove_all(dir);
+}
+
 TEST(CollectionWriter, ResultLinesAppendedAndWithoutTemplate)
 {
     const std::string dir = scratchFolder("coll_append");
