@@ -58,48 +58,26 @@ int main(int argc, char** argv)
     std::vector<std::string> args;
     for (const QString& a : QApplication::arguments().mid(1))
         args.push_back(varenta::ss(a));
-    bool scriptOk = true;
-    const std::string scriptFile = varenta::takeScriptOption(args, scriptOk);
-    if (!scriptOk) {
-        std::cerr << "brenlo24: --script needs a file name\n";
-        return 2;
-    }
-    std::vector<varenta::ScriptLine> lines;
-    const bool scripted = !scriptFile.empty();
-    const varenta::StartFolder folder = varenta::startProgramFolder(argc > 0 ? argv[0] : nullptr, "brenlo24", scripted);
+    varenta::ScriptedRun script(args, "brenlo24");
+    if (script.failed())
+        return script.exitCode();
+    const varenta::StartFolder folder =
+        varenta::startProgramFolder(argc > 0 ? argv[0] : nullptr, "brenlo24", script.active());
     if (!folder.ok)
         return 1;
-    if (scripted) {
-        varenta::ScriptError error;
-        if (!varenta::readScriptFile(scriptFile, lines, error)) {
-            varenta::writeScriptEcho(varenta::scriptErrorText(error));
-            return 2;
-        }
-    }
-    std::string commandLine;
-    for (const std::string& a : args)
-        commandLine += (commandLine.empty() ? "" : " ") + a;
 
-    varenta::ScriptPrompter scriptPrompter(varenta::writeScriptEcho);
     std::function<void(const std::string&)> echo;
-    if (scripted)
-        echo = [](const std::string& t) { varenta::writeScriptEcho(varenta::echoLine("status", {t})); };
-    varenta::Form1 window(commandLine, nullptr, nullptr, echo);
+    if (script.active())
+        echo = varenta::ScriptedRun::echoStatus;
+    varenta::Form1 window(varenta::joinArguments(args), nullptr, nullptr, echo);
     // The device-information dialog and the modem console.
     varenta::installDeviceConfig(window);
     if (!folder.notice.empty())
         window.showStatus(folder.notice);
     varenta::Brenlo24ScriptHost host(window);
-    std::optional<varenta::ScriptRunner> runner;
-    if (scripted) {
-        window.setPrompter(&scriptPrompter);
-        runner.emplace(host, scriptPrompter, varenta::writeScriptEcho);
-        QObject::connect(&*runner, &varenta::ScriptRunner::ended, &app, [&window](int code) {
-            if (code != 0)
-                window.closeWithoutWarning();
-            QTimer::singleShot(0, [code] { QCoreApplication::exit(code); });
-        });
-        runner->start(std::move(lines));
+    if (script.active()) {
+        window.setPrompter(&script.prompter());
+        script.start(host, [&window] { window.closeWithoutWarning(); });
     }
     return app.exec();
 }

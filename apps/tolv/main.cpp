@@ -57,34 +57,19 @@ int main(int argc, char** argv)
     std::vector<std::string> args;
     for (const QString& a : QApplication::arguments().mid(1))
         args.push_back(varenta::ss(a));
-    bool scriptOk = true;
-    const std::string scriptFile = varenta::takeScriptOption(args, scriptOk);
-    std::vector<varenta::ScriptLine> lines;
-    if (!scriptOk) {
-        std::cerr << "tolv: --script needs a file name\n";
-        return 2;
-    }
-    const bool scripted = !scriptFile.empty();
-    const varenta::StartFolder folder = varenta::startProgramFolder(argc > 0 ? argv[0] : nullptr, "tolv", scripted);
+    varenta::ScriptedRun script(args, "tolv");
+    if (script.failed())
+        return script.exitCode();
+    const varenta::StartFolder folder =
+        varenta::startProgramFolder(argc > 0 ? argv[0] : nullptr, "tolv", script.active());
     if (!folder.ok)
         return 1;
-    if (scripted) {
-        varenta::ScriptError error;
-        if (!varenta::readScriptFile(scriptFile, lines, error)) {
-            varenta::writeScriptEcho(varenta::scriptErrorText(error));
-            return 2;
-        }
-    }
-    std::string argument;
-    for (const std::string& a : args)
-        argument += (argument.empty() ? "" : " ") + a;
 
-    varenta::ScriptPrompter scriptPrompter(varenta::writeScriptEcho);
     varenta::ShellOptions options;
     options.programFolder = varenta::programFolder();
-    options.argument = argument;
-    if (scripted) {
-        options.prompter = &scriptPrompter;
+    options.argument = varenta::joinArguments(args);
+    if (script.active()) {
+        options.prompter = &script.prompter();
         options.openDialog = [] { return std::string(); };  // never a file dialog: "open PATH" opens
     }
 
@@ -94,21 +79,11 @@ int main(int argc, char** argv)
     varenta::installTerminationHandler(window);
 
     varenta::TolvScriptHost host(window);
-    std::optional<varenta::ScriptRunner> runner;
-    if (scripted) {
-        window.setStatusEcho(
-            [](const std::string& t) { varenta::writeScriptEcho(varenta::echoLine("status", {t})); });
-        runner.emplace(host, scriptPrompter, varenta::writeScriptEcho);
-        QObject::connect(&*runner, &varenta::ScriptRunner::ended, &app, [&window](int code) {
-            if (code != 0)
-                window.closeWithoutWarning();
-            QTimer::singleShot(0, [code] { QCoreApplication::exit(code); });
-        });
-    }
+    if (script.active())
+        window.setStatusEcho(varenta::ScriptedRun::echoStatus);
     window.startUp();
     if (!folder.notice.empty())
         window.setPanel("Status", folder.notice);
-    if (runner)
-        runner->start(std::move(lines));
+    script.start(host, [&window] { window.closeWithoutWarning(); });
     return app.exec();
 }

@@ -50,6 +50,48 @@ std::string takeScriptOption(std::vector<std::string>& args, bool& ok)
     return file;
 }
 
+ScriptedRun::ScriptedRun(std::vector<std::string>& args, const char* program)
+{
+    bool ok = true;
+    const std::string file = takeScriptOption(args, ok);
+    if (!ok) {
+        std::cerr << program << ": --script needs a file name\n";
+        exitCode_ = 2;
+        return;
+    }
+    active_ = !file.empty();
+    if (!active_)
+        return;
+    ScriptError error;
+    if (!readScriptFile(file, lines_, error)) {
+        writeScriptEcho(scriptErrorText(error));
+        exitCode_ = 2;
+    }
+}
+
+void ScriptedRun::echoStatus(const std::string& text) { writeScriptEcho(echoLine("status", {text})); }
+
+void ScriptedRun::start(ScriptHost& host, std::function<void()> closeQuietly)
+{
+    if (!active_ || failed())
+        return;
+    runner_ = std::make_unique<ScriptRunner>(host, prompter_, writeScriptEcho);
+    QObject::connect(runner_.get(), &ScriptRunner::ended, [close = std::move(closeQuietly)](int code) {
+        if (code != 0 && close)
+            close();
+        QTimer::singleShot(0, [code] { QCoreApplication::exit(code); });
+    });
+    runner_->start(lines_);
+}
+
+std::string joinArguments(const std::vector<std::string>& args)
+{
+    std::string out;
+    for (const std::string& a : args)
+        out += (out.empty() ? "" : " ") + a;
+    return out;
+}
+
 ScriptRunner::ScriptRunner(ScriptHost& host, ScriptPrompter& prompter, Sink sink, QObject* parent)
     : QObject(parent), host_(host), prompter_(prompter), sink_(std::move(sink))
 {

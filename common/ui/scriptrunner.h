@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -88,5 +89,37 @@ void writeScriptEcho(const std::string& line);
 // returns the file ("" when the option is absent).  ok is false when the
 // option has no file.
 std::string takeScriptOption(std::vector<std::string>& args, bool& ok);
+
+// The scripted run of a program as its command line asks for it: the
+// option taken out of the arguments, the script read (a wrong line ends
+// the program before it starts), the prompter that answers from the
+// script, and the runner that ends the program after "quit" or an error.
+class ScriptedRun {
+public:
+    ScriptedRun(std::vector<std::string>& args, const char* program);
+    bool active() const { return active_; }
+    // The option or the script is wrong (said on the output); the program
+    // ends at once with exitCode().
+    bool failed() const { return exitCode_ >= 0; }
+    int exitCode() const { return exitCode_; }
+    ScriptPrompter& prompter() { return prompter_; }
+    // "status: TEXT" on standard output.
+    static void echoStatus(const std::string& text);
+    // Runs the lines once the event loop runs.  After "quit" the program
+    // exits with 0; after a script error closeQuietly() closes its windows
+    // and files, and it exits with 2.
+    void start(ScriptHost& host, std::function<void()> closeQuietly);
+
+private:
+    bool active_ = false;
+    int exitCode_ = -1;
+    std::vector<ScriptLine> lines_;
+    ScriptPrompter prompter_{writeScriptEcho};
+    std::unique_ptr<ScriptRunner> runner_;
+};
+
+// The program's own arguments joined by blanks (its command line is one
+// string of comma-separated fields).
+std::string joinArguments(const std::vector<std::string>& args);
 
 }  // namespace varenta

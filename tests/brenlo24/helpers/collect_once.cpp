@@ -8,7 +8,7 @@
 #include "brenlo24/link/collection.h"
 #include "brenlo24/link/link.h"
 #include "brenlo24/link/pollhost.h"
-#include "brenlo24/link/posixport.h"
+#include "common/serialposix.h"
 
 #include <cstdio>
 #include <cstdlib>
