@@ -34,12 +34,17 @@ void installDeviceConfig(Form1& main)
     });
     if (auto* um05 = main.findChild<QAction*>(QStringLiteral("Pum05"))) {
         um05->setEnabled(true);
-        main.setCommand(um05, [&main] {
-            ModemConsoleWindow* c = modemConsoleOf(main);
-            if (!c)
-                c = new ModemConsoleWindow(main);
-            c->open();
-        });
+        // The entry is hidden for a logger without the extended functions,
+        // but the console itself can always be opened (by a script too).
+        main.setCommand(
+            um05,
+            [&main] {
+                ModemConsoleWindow* c = modemConsoleOf(main);
+                if (!c)
+                    c = new ModemConsoleWindow(main);
+                c->open();
+            },
+            [] { return true; });
     }
     // A scripted run waits while the console connects or waits for a result.
     main.addBusyTest([&main] {

@@ -124,8 +124,9 @@ public:
     // a command may run while its control is enabled.
     RunOutcome runCommand(const std::string& name) { return commands_.run(name); }
     const CommandTable& commandTable() const { return commands_; }
-    // Gives a popup entry (or a button) its work and a place in the table.
-    void setCommand(QAction* action, std::function<void()> work);
+    // Gives a popup entry its work and a place in the table; without a rule
+    // it may run while the entry is enabled (a hidden entry counts as not).
+    void setCommand(QAction* action, std::function<void()> work, std::function<bool()> mayRun = {});
     QMenu* popupMenu() const { return popup_; }
     // Closes the window without the exit warning (scripted runs).
     void closeWithoutWarning();

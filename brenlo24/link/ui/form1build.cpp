@@ -400,13 +400,15 @@ void Form1::addCommand(QAction* action, std::function<void()> work)
     connect(action, &QAction::triggered, this, [this, name] { commands_.run(name); });
 }
 
-void Form1::setCommand(QAction* action, std::function<void()> work)
+void Form1::setCommand(QAction* action, std::function<void()> work, std::function<bool()> mayRun)
 {
     const std::string name = ss(action->objectName());
     if (!commands_.has(name))
         addCommand(action, std::move(work));
     else
         commands_.add(name, std::move(work));
+    if (mayRun)
+        commands_.setRule(name, std::move(mayRun));
 }
 
 void Form1::buildMenu()

@@ -149,3 +149,24 @@ TEST_F(Brenlo24Script, DeviceDialogChangeThroughItsControls)
 }
 
 }  // namespace
+
+namespace {
+
+// The modem console stays open in a scripted run and is driven by its
+// controls; closing it hands the line back for a status check.
+TEST_F(Brenlo24Script, ModemConsoleThroughItsControls)
+{
+    int code = -1;
+    const auto lines = run("Pum05\nForm7.Command1\nwait-idle\nset-text Form7.Combo1 AT\nForm7.Command1\nwait-idle\n"
+                           "Form7.Command2\nwait-idle\nCommand1_0\nwait-idle\nquit\n",
+                           code);
+    EXPECT_EQ(code, 0) << ::testing::PrintToString(lines);
+    const auto has = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
+    EXPECT_TRUE(has("status: UM05モニタ終了！")) << ::testing::PrintToString(lines);
+    EXPECT_FALSE(emu->with([](LoggerEmulator& l) { return l.modemMode(); }));
+    // The status check after the console still gets its packet.
+    const auto after = std::find(lines.begin(), lines.end(), "status: UM05モニタ終了！");
+    EXPECT_NE(std::find(after, lines.end(), "status: パケット受信"), lines.end());
+}
+
+}  // namespace

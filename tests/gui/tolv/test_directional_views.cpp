@@ -239,6 +239,9 @@ TEST(DirectionalEndToEnd, GeneratedSeasReadAtTheirDirection)
                     o.sea.meanDirection = direction;
                     o.sea.spreadingS = s;
                     o.sea.depth = 12;
+                    // A sea whose own mean direction is the nominal one.
+                    o.synthesis.components = 6000;
+                    o.synthesis.randomAmplitudes = false;
                     o.plan.bursts = 1;
                     o.plan.intervalCode = 1;
                     o.plan.durationMinutes = 20;

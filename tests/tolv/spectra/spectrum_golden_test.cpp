@@ -87,6 +87,9 @@ protected:
         o.faults.spikesPerBurst = c.spikes;
         o.faults.noiseCounts = 1.0;
         o.seed = c.seed;
+        // No declination: the currents lie on the axes the cases were
+        // recorded with (the generator turns them to magnetic north).
+        o.plan.header.ext134 = 0;
         synth::Burst b = synth::generateBurst(o, 1);
         const float dt = static_cast<float>(b.dt);
         const std::size_t n = static_cast<std::size_t>(b.samplesPerChannel);
