@@ -287,7 +287,11 @@ Status writeRotatedMeasurement(const EstimatorInput& in, double rotationSetting,
         for (std::size_t s = 0; s < sectors && words.size() < wanted; ++s)
             for (std::size_t w = s == 0 ? 128 : 4; w < 256 && words.size() < wanted; ++w)
                 words.push_back(s * kSector + 2 * w);
-        const double t = rotationRadians(rotationSetting, meanBearing);
+        // Only counts on the sensor's own axes (bit 5) are turned by the
+        // compass: a logger that recorded magnetic east and north has turned
+        // them already, and a second turn would count its heading twice.  The
+        // sign pattern applies either way.
+        const double t = (measureCondition & kConditionCurrentSigns) ? rotationRadians(rotationSetting, meanBearing) : 0.0;
         auto* p = reinterpret_cast<std::uint8_t*>(bytes.data());
         const auto get = [p](std::size_t o) { return static_cast<std::int16_t>(p[o] | (p[o + 1] << 8)); };
         const auto put = [p](std::size_t o, std::int16_t v) {

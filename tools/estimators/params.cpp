@@ -38,6 +38,19 @@ bool numberField(std::string_view line, int col, int width, std::optional<double
 
 namespace {
 
+// A number read from a file as an int: a value beyond the int range (a
+// field of garbage) saturates instead of overflowing; NaN gives 0.
+int asInt(double v)
+{
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483647.0)
+        return 2147483647;
+    if (v <= -2147483648.0)
+        return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
 struct Reader {
     const std::vector<std::string>& lines;
     std::string& why;
@@ -86,17 +99,17 @@ struct Reader {
 void readSettings(Reader& r, std::size_t i, EstimatorSettings& s)
 {
     if (const auto v = r.number(i, 1, 5, "number of directions"))
-        s.nd = static_cast<int>(std::lround(*v));
+        s.nd = asInt(std::round(*v));
     if (const auto v = r.number(i, 6, 5, "number of frequencies"))
-        s.nf = static_cast<int>(std::lround(*v));
+        s.nf = asInt(std::round(*v));
     if (const auto v = r.number(i, 11, 10, "lowest frequency"))
         s.fmin = *v;
     if (const auto v = r.number(i, 21, 10, "highest frequency"))
         s.fmax = *v;
     if (const auto v = r.number(i, 31, 5, "bins averaged"))
-        s.smoothing = static_cast<int>(std::lround(*v));
+        s.smoothing = asInt(std::round(*v));
     if (const auto v = r.number(i, 36, 5, "model order"))
-        s.maxOrder = static_cast<int>(std::lround(*v));
+        s.maxOrder = asInt(std::round(*v));
     if (const auto v = r.number(i, 41, 10, "head scale"))
         s.headScale = *v;
     if (const auto v = r.number(i, 51, 5, "gain limit"))
@@ -148,16 +161,16 @@ bool parseEmepParameters(const std::vector<std::string>& lines, ParameterFile& o
     const double j = r.required(0, 1, 5, "number of sensors");
     if (r.ok && (!r.integral(j) || j < 1 || j > 9))
         r.fail("number of sensors must be 1..9");
-    for (int c = 0; r.ok && c < static_cast<int>(j); ++c) {
+    for (int c = 0; r.ok && c < asInt(j); ++c) {
         const double ch = r.required(1, 1 + 5 * c, 5, "channel number");
         if (r.ok && (!r.integral(ch) || ch < 1 || ch > 9))
             r.fail("channel number must be 1..9");
-        out.channels.push_back(ChannelEntry{static_cast<int>(ch), {}, {}, 1.0, {}});
+        out.channels.push_back(ChannelEntry{asInt(ch), {}, {}, 1.0, {}});
     }
     // Line 3: 13-15 machine, 16-20 j, 21-25 n, 51-55 dt, 56-65 h.
-    out.machineNumber = static_cast<int>(r.number(2, 13, 3, "machine number").value_or(0));
+    out.machineNumber = asInt(r.number(2, 13, 3, "machine number").value_or(0));
     if (const auto n = r.number(2, 21, 5, "samples"))
-        out.samples = static_cast<int>(*n);
+        out.samples = asInt(*n);
     out.dt = r.required(2, 51, 5, "sample interval");
     out.depth = r.required(2, 56, 10, "water depth");
     readSettings(r, 3, out.settings);
@@ -183,12 +196,12 @@ bool parseBdmParameters(const std::vector<std::string>& lines, ParameterFile& ou
     const double count = r.required(2, 1, 5, "list length");
     if (r.ok && (!r.integral(count) || count < 1 || count > 30))
         r.fail("channel list length must be 1..30");
-    const int l = static_cast<int>(count);
+    const int l = asInt(count);
     for (int c = 0; r.ok && c < l; ++c) {
         const double ch = r.required(2, 6 + 3 * c, 3, "channel number");
         if (r.ok && (!r.integral(ch) || ch < 1 || ch > 30))
             r.fail("channel number must be 1..30");
-        out.channels.push_back(ChannelEntry{static_cast<int>(ch), {}, {}, 1.0, {}});
+        out.channels.push_back(ChannelEntry{asInt(ch), {}, {}, 1.0, {}});
     }
     if (r.ok && lines.size() < static_cast<std::size_t>(5 + l))
         r.fail("parameter file ends before the site line (line " + std::to_string(4 + l) + ")");
@@ -210,13 +223,13 @@ bool parseBdmParameters(const std::vector<std::string>& lines, ParameterFile& ou
     // it holds the hyper-parameter search: 1-5 trials, 6-15 largest u,
     // 16-25 ratio between trials.
     const std::size_t site = static_cast<std::size_t>(3 + l);
-    out.machineNumber = static_cast<int>(r.number(site, 13, 3, "machine number").value_or(0));
+    out.machineNumber = asInt(r.number(site, 13, 3, "machine number").value_or(0));
     out.dt = r.required(site, 41, 5, "sample interval");
     out.depth = r.required(site, 46, 5, "water depth");
     out.gaugeHeight = r.number(site, 51, 5, "gauge height");
     const std::size_t search = site + 1;
     if (const auto v = r.number(search, 1, 5, "trials"))
-        out.settings.bdm.trials = static_cast<int>(std::lround(*v));
+        out.settings.bdm.trials = asInt(std::round(*v));
     if (const auto v = r.number(search, 6, 10, "largest u"))
         out.settings.bdm.largest = *v;
     if (const auto v = r.number(search, 16, 10, "ratio"))

@@ -197,6 +197,14 @@ TEST(DirectionalRotation, DirSpecKeepsValidSectorsAndOtherChannels)
         EXPECT_NEAR(word(3 * r + 1), -b.counts[2][r], 1);
         EXPECT_NEAR(word(3 * r + 2), -b.counts[1][r], 1);
     }
+    // Counts already on magnetic east and north (bit 5 clear) are not turned
+    // again; only the sign pattern applies: x' = x, y' = -y with bit 7.
+    ASSERT_EQ(writeRotatedMeasurement(in, 90, 0, 0x80), Status::Ok);
+    ASSERT_EQ(readFileBytes((dir / "DirSpec.tmp").string(), bytes), Status::Ok);
+    for (std::size_t r : {std::size_t{0}, std::size_t{42}}) {
+        EXPECT_EQ(word(3 * r + 1), b.counts[1][r]);
+        EXPECT_EQ(word(3 * r + 2), -b.counts[2][r]);
+    }
     in.startOffset = 3 * static_cast<std::uint64_t>(in.sectors) * 512;  // beyond the file
     EXPECT_EQ(writeRotatedMeasurement(in, 90, 0, 0xA0), Status::NotFound);
     EXPECT_EQ(fs::file_size(dir / "DirSpec.tmp"), bytes.size());
