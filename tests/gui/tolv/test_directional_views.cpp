@@ -239,23 +239,23 @@ TEST(DirectionalEndToEnd, GeneratedSeasReadAtTheirDirection)
                     o.sea.meanDirection = direction;
                     o.sea.spreadingS = s;
                     o.sea.depth = 12;
-                    // A sea whose own mean direction is the nominal one.
-                    o.synthesis.components = 6000;
-                    o.synthesis.randomAmplitudes = false;
+                    // Recorded without a declination (its correction is tested on
+                    // its own).
+                    o.plan.header.ext134 = 0;
                     o.plan.bursts = 1;
                     o.plan.intervalCode = 1;
                     o.plan.durationMinutes = 20;
                     o.factors = synth::ChannelFactors::fromTable(pf.channelTable());
                     // The transformation turns the sensor's own axes (recorded with
                     // its signs) by the compass; without it the logger records
-                    // magnetic east and north.  The shipped declination applies.
+                    // magnetic east and north.
                     if (std::string(transform) == "2001") {
                         o.plan.header.measureCondition |= 0x20;
                         o.sea.heading = 40;
                     }
                     ASSERT_EQ(synth::writeMasterPair(pf.dir.string(), "NR012", o), Status::Ok);
                     pf.setIni({{98, 0, pf.master()}, {89, 0, "10000"}, {85, 5, "4"}, {85, 4, transform},
-                               {69, 6, "300"}});
+                               {69, 6, "300"}, {99, 6, "0"}});
                     fs::remove(pf.path("nr40r.txt"));
                     DirectionalShell sh(pf, std::string(name) == "bayes2" ? "2000" : "");
                     sh.w().startUp();
