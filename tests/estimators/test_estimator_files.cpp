@@ -141,24 +141,29 @@ TEST(SpectrumFile, FixedColumnsWithAShortLastDensityLine)
 }  // namespace
 
 
-// A list length far beyond the int range (found by the fuzz target) is
-// refused with its reason instead of overflowing.
+// Numbers far beyond the int range in the list length (inputs found by
+// the fuzz target) are refused with their reason instead of overflowing.
 TEST(EstimatorParameterFile, GarbageNumbersAreRefusedNotConverted)
 {
-    const std::string bytes("\x30\x30\x00\x31\x00\x09\x00\x00\x00\x00\x00\x00\x00\x37\x30\x00\x31\x00\x31\x00\x37\x30\x00\x31\x00\x37\x30\x00\x31\x00\x0a\x0a\x35\x35\x31\x65\x39\x34\x36\x30\x0a\x80\x00\x00\x31\x08\x0a\x32\x36\x0a\xfe\x2f\x35\x35\x35\x35", 56);
-    std::vector<std::string> lines;
-    std::size_t from = 0;
-    while (from <= bytes.size()) {
-        std::size_t nl = bytes.find('\n', from);
-        if (nl == std::string::npos)
-            nl = bytes.size();
-        lines.push_back(bytes.substr(from, nl - from));
-        from = nl + 1;
-    }
-    for (est::Method m : {est::Method::Emep, est::Method::Bdm}) {
-        est::ParameterFile p;
-        std::string why;
-        EXPECT_FALSE(est::parseParameters(m, lines, p, why));
-        EXPECT_FALSE(why.empty());
+    const std::string inputs[] = {
+        std::string("\x30\x30\x00\x31\x00\x09\x00\x00\x00\x00\x00\x00\x00\x37\x30\x00\x31\x00\x31\x00\x37\x30\x00\x31\x00\x37\x30\x00\x31\x00\x0a\x0a\x35\x35\x31\x65\x39\x34\x36\x30\x0a\x80\x00\x00\x31\x08\x0a\x32\x36\x0a\xfe\x2f\x35\x35\x35\x35", 56),
+        std::string("\x0a\x0a\x35\x31\x65\x39\x34\x36\x30\x32\x36\x0a\xfe\x31\x3d\x92", 16),
+    };
+    for (const std::string& bytes : inputs) {
+        std::vector<std::string> lines;
+        std::size_t from = 0;
+        while (from <= bytes.size()) {
+            std::size_t nl = bytes.find('\n', from);
+            if (nl == std::string::npos)
+                nl = bytes.size();
+            lines.push_back(bytes.substr(from, nl - from));
+            from = nl + 1;
+        }
+        for (est::Method m : {est::Method::Emep, est::Method::Bdm}) {
+            est::ParameterFile p;
+            std::string why;
+            EXPECT_FALSE(est::parseParameters(m, lines, p, why));
+            EXPECT_FALSE(why.empty());
+        }
     }
 }

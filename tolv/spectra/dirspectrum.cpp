@@ -134,17 +134,17 @@ double correctDeclination(double angle, double declination)
 
 int halfDirections(int nd) { return roundEvenInt(nd / 2.0); }
 
-DirectionalAnalysis analyseDirectionalSpectrum(const DirectionalSpectrum& spec, int maxPeaks, double declination)
+DirectionalAnalysis analyseDirectionalSpectrum(const DirectionalSpectrum& spectrum, int maxPeaks, double declination)
 {
     DirectionalAnalysis a;
-    const int nf = spec.nf, nd = spec.nd;
+    const int nf = spectrum.nf, nd = spectrum.nd;
     a.directionSums.assign(static_cast<std::size_t>(nd), 0.0);
     double bestSum = 0, sx = 0, sy = 0;
     bool any = false;
     for (int j = 1; j <= nd; ++j) {
         double e = 0;
         for (int i = 1; i <= nf; ++i) {
-            const float v = spec.at(i, j);
+            const float v = spectrum.at(i, j);
             e += v;
             if (v > a.largest) {
                 a.largest = v;
@@ -169,14 +169,14 @@ DirectionalAnalysis analyseDirectionalSpectrum(const DirectionalSpectrum& spec, 
     for (int j = 1; j <= nd && static_cast<int>(a.peaks.size()) < limit; ++j) {
         const int left = j == 1 ? nd : j - 1, right = j == nd ? 1 : j + 1;
         for (int i = 1; i <= nf && static_cast<int>(a.peaks.size()) < limit; ++i) {
-            const float v = spec.at(i, j);
+            const float v = spectrum.at(i, j);
             if (!(v > threshold))
                 continue;
-            bool peak = v > spec.at(i, left) && v > spec.at(i, right);
+            bool peak = v > spectrum.at(i, left) && v > spectrum.at(i, right);
             for (int r : {i - 1, i + 1}) {
                 if (!peak || r < 1 || r > nf)
                     continue;
-                peak = v > spec.at(r, left) && v > spec.at(r, j) && v > spec.at(r, right);
+                peak = v > spectrum.at(r, left) && v > spectrum.at(r, j) && v > spectrum.at(r, right);
             }
             if (peak)
                 a.peaks.push_back({v, j, i});
@@ -203,13 +203,13 @@ DirectionalAnalysis analyseDirectionalSpectrum(const DirectionalSpectrum& spec, 
     return a;
 }
 
-std::vector<std::string> directionalSummaryLines(const DirectionalSpectrum& spec, const DirectionalAnalysis& a,
+std::vector<std::string> directionalSummaryLines(const DirectionalSpectrum& spectrum, const DirectionalAnalysis& a,
                                                  double declination)
 {
     std::vector<std::string> lines{field6(a.meanAngle, "#####0"), field6(a.energyAngle, "#####0")};
     for (const SpectralPeak& p : a.peaks) {
-        const double dir = correctDeclination(directionAngle(p.direction, spec.nd), declination);
-        const float f = p.frequency >= 1 && p.frequency <= spec.nf ? spec.frequency[static_cast<std::size_t>(p.frequency - 1)] : 0;
+        const double dir = correctDeclination(directionAngle(p.direction, spectrum.nd), declination);
+        const float f = p.frequency >= 1 && p.frequency <= spectrum.nf ? spectrum.frequency[static_cast<std::size_t>(p.frequency - 1)] : 0;
         const double period = f > 0 ? 1.0 / f : 0.0;
         lines.push_back(field6(dir, "#####0") + field6(period, "##0.00") + field6(p.value, "##0.00"));
     }

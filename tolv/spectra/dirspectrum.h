@@ -82,12 +82,12 @@ int halfDirections(int nd);
 // direction-major order, sorted largest first, entry 0 the largest
 // density) and the three angles.  The mean direction is the energy-weighted
 // circular mean of the direction sums; it stays kNoAngle when they are all
-// 0.  spec must be complete.
-DirectionalAnalysis analyseDirectionalSpectrum(const DirectionalSpectrum& spec, int maxPeaks, double declination);
+// 0.  spectrum must be complete.
+DirectionalAnalysis analyseDirectionalSpectrum(const DirectionalSpectrum& spectrum, int maxPeaks, double declination);
 
 // Lines of "nr40r.txt": mean and energy direction, then per peak its
 // direction, period and density, each field 6 characters.
-std::vector<std::string> directionalSummaryLines(const DirectionalSpectrum& spec, const DirectionalAnalysis& a,
+std::vector<std::string> directionalSummaryLines(const DirectionalSpectrum& spectrum, const DirectionalAnalysis& a,
                                                  double declination);
 
 // The dated copy's name ("NR012-2026-1206-1030dg.txt").

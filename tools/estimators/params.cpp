@@ -196,7 +196,8 @@ bool parseBdmParameters(const std::vector<std::string>& lines, ParameterFile& ou
     const double count = r.required(2, 1, 5, "list length");
     if (r.ok && (!r.integral(count) || count < 1 || count > 30))
         r.fail("channel list length must be 1..30");
-    const int l = asInt(count);
+    // A refused length counts no channels: nothing below indexes with it.
+    const int l = r.ok ? asInt(count) : 0;
     for (int c = 0; r.ok && c < l; ++c) {
         const double ch = r.required(2, 6 + 3 * c, 3, "channel number");
         if (r.ok && (!r.integral(ch) || ch < 1 || ch > 30))
