@@ -60,6 +60,31 @@ public:
     }
 };
 
+// A free-form question asked through a prompter's input dialog: the
+// request of ask()'s arguments, the check box's final state written back.
+// Prompters whose input() is the real dialog implement ask() with it.
+inline std::string askThroughInput(Prompter& p, const std::string& title, const std::string& prompt,
+                                   const std::string& preset, int countdownSeconds, const std::string& checkText,
+                                   bool* checked)
+{
+    InputRequest r;
+    r.caption = title;
+    r.message = prompt;
+    r.preset = preset;
+    r.countdown = countdownSeconds;
+    r.style = InputRequest::ShowInput;
+    if (!checkText.empty()) {
+        r.style |= InputRequest::ShowCheck;
+        r.checkCaption = checkText;
+        if (checked && *checked)
+            r.style |= InputRequest::CheckTicked;
+    }
+    const InputResult res = p.input(r);
+    if (checked && !checkText.empty())
+        *checked = res.check == "1";
+    return res.answer;
+}
+
 // What a ScriptedPrompter was shown.
 struct PromptRecord {
     bool question = false;

@@ -267,21 +267,7 @@ MsgAnswer ScriptPrompter::message(const std::string& title, const std::string& t
 std::string ScriptPrompter::ask(const std::string& title, const std::string& prompt, const std::string& preset,
                                 int countdownSeconds, const std::string& checkText, bool* checked)
 {
-    InputRequest r;
-    r.caption = title;
-    r.message = prompt;
-    r.preset = preset;
-    r.countdown = countdownSeconds;
-    if (!checkText.empty()) {
-        r.style |= InputRequest::ShowCheck;
-        r.checkCaption = checkText;
-        if (checked && *checked)
-            r.style |= InputRequest::CheckTicked;
-    }
-    const InputResult res = input(r);
-    if (checked && !checkText.empty())
-        *checked = res.check == "1";
-    return res.answer;
+    return askThroughInput(*this, title, prompt, preset, countdownSeconds, checkText, checked);
 }
 
 InputResult ScriptPrompter::input(const InputRequest& r)

@@ -52,22 +52,7 @@ MsgAnswer QtPrompter::message(const std::string& title, const std::string& text,
 std::string QtPrompter::ask(const std::string& title, const std::string& prompt, const std::string& preset,
                             int countdownSeconds, const std::string& checkText, bool* checked)
 {
-    InputRequest r;
-    r.caption = title;
-    r.message = prompt;
-    r.preset = preset;
-    r.countdown = countdownSeconds;
-    r.style = InputRequest::ShowInput;
-    if (!checkText.empty()) {
-        r.style |= InputRequest::ShowCheck;
-        r.checkCaption = checkText;
-        if (checked && *checked)
-            r.style |= InputRequest::CheckTicked;
-    }
-    const InputResult res = input(r);
-    if (checked && !checkText.empty())
-        *checked = res.check == "1";
-    return res.answer;
+    return askThroughInput(*this, title, prompt, preset, countdownSeconds, checkText, checked);
 }
 
 InputResult QtPrompter::input(const InputRequest& r)
