@@ -14,6 +14,20 @@ namespace varenta {
 namespace {
 
 bool isBlankChar(char c) { return c == ' ' || c == '\t'; }
+
+// Bytes taken by the UTF-8 character that starts with `lead` (1 for a stray
+// continuation byte or an invalid lead, so that a damaged line still advances).
+std::size_t utf8Length(unsigned char lead)
+{
+    if (lead >= 0xC0 && lead < 0xE0)
+        return 2;
+    if (lead >= 0xE0 && lead < 0xF0)
+        return 3;
+    if (lead >= 0xF0 && lead < 0xF8)
+        return 4;
+    return 1;
+}
+
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 const std::string kEmpty;
@@ -155,10 +169,15 @@ SettingsLine parseSettingsLine(std::string_view raw)
     for (std::size_t i = 0; i < 3 && i < line.size() && isDigit(line[i]); ++i)
         n = n * 10 + (line[i] - '0');
     out.number = n;
-    // Character 4 is the separator; the values start at character 5.
-    if (line.size() <= 4)
+    // Character 4 is the separator; the values start at character 5.  The
+    // positions count characters, not bytes: a line read from the code page
+    // may carry a kana or a full-width separator there.
+    std::size_t start = 0;
+    for (int c = 0; c < 4 && start < line.size(); ++c)
+        start += utf8Length(static_cast<unsigned char>(line[start]));
+    if (start >= line.size())
         return out;
-    const std::string_view rest = std::string_view(line).substr(4);
+    const std::string_view rest = std::string_view(line).substr(start);
     std::size_t pos = 0;
     int k = 0;
     while (true) {

@@ -84,6 +84,16 @@ TEST(SettingsLines, ParseItemAndHeadingLines)
     EXPECT_TRUE(c.isItem);
     EXPECT_EQ(c.number, 77);
     EXPECT_EQ(c.valueCount, 0);
+    // Positions count characters: a kana in place of a digit or a
+    // full-width separator takes one position, whatever its bytes.
+    SettingsLine d = parseSettingsLine("0\uFF67,,x");  // 0, half-width kana, ",", ","
+    EXPECT_EQ(d.number, 0);
+    EXPECT_EQ(d.values[0], "x");
+    SettingsLine e = parseSettingsLine("012\u3001a,b");  // ideographic comma as separator
+    EXPECT_EQ(e.number, 12);
+    EXPECT_EQ(e.values[0], "a");
+    EXPECT_EQ(e.values[1], "b");
+    EXPECT_EQ(parseSettingsLine("01\u3001").valueCount, 0);  // nothing after the separator
 }
 
 TEST(SettingsFile, SaveKeepsHeadingsAndWritesEightValues)

@@ -13,7 +13,6 @@ using C = std::complex<double>;
 
 // Plain complex product (the library's handles infinities on every call).
 inline C mul(C a, C b) { return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()}; }
-inline C mulConj(C a, C b) { return {a.real() * b.real() + a.imag() * b.imag(), a.imag() * b.real() - a.real() * b.imag()}; }
 
 std::vector<int> factorise(int n, bool& small)
 {

@@ -326,7 +326,7 @@ std::vector<std::vector<std::array<double, 2>>> JoinSegments(const std::vector<S
     const double cell = tolerance > 0 ? tolerance : 1e-12;
     // The ends of every segment by cell of a grid as fine as the tolerance:
     // a near end lies in the same cell or one of its eight neighbours.
-    const auto key = [cell](long long cx, long long cy) { return (cx * 73856093LL) ^ (cy * 19349663LL); };
+    const auto key = [](long long cx, long long cy) { return (cx * 73856093LL) ^ (cy * 19349663LL); };
     const auto cellOf = [cell](double v) { return static_cast<long long>(std::floor(v / cell)); };
     std::unordered_multimap<long long, std::size_t> ends;  // value: 2 * segment + (0 start, 1 end)
     ends.reserve(segs.size() * 2);
