@@ -3,6 +3,8 @@
 // radix-2 transform of 4096 points beside the single-precision FFTW
 // transform of the same data (target: within 3 times).
 #include "common/numeric.h"
+#include "common/textfile.h"
+#include "common/writebehind.h"
 #include "tolv/spectra/conditioning.h"
 #include "tolv/spectra/spectraadapter.h"
 #include "tolv/spectra/fft.h"
@@ -307,38 +309,83 @@ void BM_WriteSpectrumText4x2048(benchmark::State& state)
 BENCHMARK(BM_WriteSpectrumText4x2048)->Unit(benchmark::kMicrosecond);
 
 // The program's path: the loading hook's conditioning of the data set and
-// the spectrum of the measurement on display with its text lines, the
-// settings read from the initialization table each time.
-void BM_DataSetConditionSpectrumAndText4x2400(benchmark::State& state)
-{
+// the spectrum of the measurement on display, the settings read from the
+// initialization table each time.
+struct DataSetBurst {
     Burst b;
     DataSet d;
-    d.hasMeasurementFile = true;
-    d.header.packetInfo = 0x83;
-    d.header.channels = {1, kCurrentXKind, kCurrentYKind, 12};
-    d.header.channelCount = 4;
-    d.header.intervalTenths = 5.0f;
-    d.header.measureCondition = 0x21;
-    d.graphChannel = {0, 1, 2, 3, 4, 5, 6, 7};
-    d.rawCounts = b.raw;
     ChannelTable table;
-    table.parse({"051", "001,水圧,cm,0.1,###0.0,80", "002,流速X,cm/s,0.1,###0.0,80", "003,流速Y,cm/s,0.1,###0.0,80",
-                 "012,水圧H,cm,0.1,####0.0,80"});
     Settings s;
-    for (auto [item, value, text] : std::vector<std::tuple<int, int, const char*>>{
-             {68, 0, "30"}, {68, 1, "3"}, {68, 2, "15"}, {97, 2, "1"}, {97, 4, "1"}, {97, 7, "5"}, {99, 3, "12"},
-             {99, 4, "1"}, {67, 0, "0.5"}, {82, 4, "F"}, {170, 0, "1"}, {171, 0, "1"}, {172, 0, "1"}, {173, 0, "1"}})
-        s.set(item, value, text);
     RuntimeState rs;
     ConditionedRecord rec;
+    DataSetBurst()
+    {
+        d.hasMeasurementFile = true;
+        d.filePrefix = "NR";
+        d.header.packetInfo = 0x83;
+        d.header.channels = {1, kCurrentXKind, kCurrentYKind, 12};
+        d.header.channelCount = 4;
+        d.header.intervalTenths = 5.0f;
+        d.header.measureCondition = 0x21;
+        d.graphChannel = {0, 1, 2, 3, 4, 5, 6, 7};
+        d.rawCounts = b.raw;
+        table.parse({"051", "001,水圧,cm,0.1,###0.0,80", "002,流速X,cm/s,0.1,###0.0,80", "003,流速Y,cm/s,0.1,###0.0,80",
+                     "012,水圧H,cm,0.1,####0.0,80"});
+        for (auto [item, value, text] : std::vector<std::tuple<int, int, const char*>>{
+                 {68, 0, "30"}, {68, 1, "3"}, {68, 2, "15"}, {97, 2, "1"}, {97, 4, "1"}, {97, 7, "5"}, {99, 3, "12"},
+                 {99, 4, "1"}, {67, 0, "0.5"}, {82, 4, "F"}, {170, 0, "1"}, {171, 0, "1"}, {172, 0, "1"}, {173, 0, "1"}})
+            s.set(item, value, text);
+    }
+};
+
+// With the text formatted in the step (as the tools and tests build it).
+void BM_DataSetConditionSpectrumAndText4x2400(benchmark::State& state)
+{
+    DataSetBurst x;
     SpectrumGraph g;
     for (auto _ : state) {
-        conditionDataSet(d, table, s, rs, rec);
-        buildDataSetSpectrum(d, rec, s, g);
+        conditionDataSet(x.d, x.table, x.s, x.rs, x.rec);
+        buildDataSetSpectrum(x.d, x.rec, x.s, g);
         benchmark::DoNotOptimize(g.textLines.bytes().data());
     }
 }
 BENCHMARK(BM_DataSetConditionSpectrumAndText4x2400)->Unit(benchmark::kMicrosecond);
+
+// The window's step: the spectrum without its text ...
+void BM_DataSetConditionAndSpectrum4x2400(benchmark::State& state)
+{
+    DataSetBurst x;
+    SpectrumGraph g;
+    for (auto _ : state) {
+        conditionDataSet(x.d, x.table, x.s, x.rs, x.rec);
+        buildDataSetSpectrum(x.d, x.rec, x.s, g, false);
+        benchmark::DoNotOptimize(g.spectra.data());
+    }
+}
+BENCHMARK(BM_DataSetConditionAndSpectrum4x2400)->Unit(benchmark::kMicrosecond);
+
+// ... and with "NR24g.txt" handed to the writer behind it: what the step
+// pays for the text is the difference to the benchmark above.  The
+// writer's own work (format and replace, on its thread) is
+// BM_SpectrumTextLines4x2048 plus BM_WriteSpectrumText4x2048.
+void BM_DataSetSpectrumWithTextBehind4x2400(benchmark::State& state)
+{
+    DataSetBurst x;
+    const std::string dir = "/tmp/varenta-bench-spectrum-behind-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    SpectrumGraph g;
+    for (auto _ : state) {
+        conditionDataSet(x.d, x.table, x.s, x.rs, x.rec);
+        buildDataSetSpectrum(x.d, x.rec, x.s, g, false);
+        writeDataSetSpectrumTextBehind(dir, x.d, 0, g);
+    }
+    flushFileWrites();
+    std::string text;
+    if (readFileBytes(dir + "/NR24g.txt", text) != Status::Ok || text.size() < 4 * 2048 * 20)
+        state.SkipWithError("the text was not written");
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_DataSetSpectrumWithTextBehind4x2400)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "common/ui/qtprocessrunner.h"
 
+#include "common/writebehind.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -34,6 +36,8 @@ bool QtProcessRunner::start(const ProcessRequest& request)
     // Nobody reads the output, and a full pipe must never block the child.
     process_->setStandardOutputFile(QProcess::nullDevice());
     process_->setStandardErrorFile(QProcess::nullDevice());
+    // The other program sees every file written behind the steps so far.
+    flushFileWrites();
     process_->start(QString::fromStdString(request.program), args);
     if (!process_->waitForStarted(5000)) {
         process_.reset();

@@ -1,6 +1,7 @@
 #include "common/ui/scriptrunner.h"
 
 #include "common/ui/qtutil.h"
+#include "common/writebehind.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -131,6 +132,8 @@ void ScriptRunner::next()
     }
     const ScriptLine& l = lines_[pos_];
     if (l.op == ScriptOp::WaitIdle) {
+        // Files written behind the steps are part of the work waited for.
+        flushFileWrites();
         if (!host_.scriptIdle() && idleWaited_ < kIdleLimitMs) {
             idleWaited_ += 50;
             scheduleNext(50);

@@ -1,6 +1,7 @@
 #include "tolv/publish/transfer.h"
 
 #include "common/initfile.h"
+#include "common/writebehind.h"
 
 #include <algorithm>
 #include <cctype>
@@ -80,6 +81,8 @@ std::vector<std::string> matchingFiles(const std::string& folder, const std::str
 
 PublishOutcome publishWeb(const PublishRequest& req, ProcessRunner& runner, const Progress& progress)
 {
+    // What is published includes files written behind the processing steps.
+    flushFileWrites();
     PublishOutcome out;
     std::string prepared = pubtext::kSendImpossible;
     const auto finish = [&] {

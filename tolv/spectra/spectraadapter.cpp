@@ -1,5 +1,7 @@
 #include "tolv/spectra/spectraadapter.h"
 
+#include "common/writebehind.h"
+
 
 #include <algorithm>
 #include <cmath>
@@ -248,7 +250,8 @@ SpectrumRecord spectrumRecordFrom(const DataSet& d, const ConditionedRecord& rec
     return r;
 }
 
-Status buildDataSetSpectrum(const DataSet& d, const ConditionedRecord& rec, const Settings& s, SpectrumGraph& out)
+Status buildDataSetSpectrum(const DataSet& d, const ConditionedRecord& rec, const Settings& s, SpectrumGraph& out,
+                            bool withText)
 {
     out = SpectrumGraph{};
     SpectrumGraphInput in;
@@ -262,6 +265,7 @@ Status buildDataSetSpectrum(const DataSet& d, const ConditionedRecord& rec, cons
     in.settings = spectrumSettingsFrom(s);
     in.drawnSlots = selectSpectrumSlots(d.graphChannel, flags, spectrumSlotSwitches(s));
     in.info = spectrumGraphInfoFrom(s, d);
+    in.withText = withText;
     return buildPowerSpectrumGraph(in, out);
 }
 
@@ -279,6 +283,26 @@ Status writeDataSetSpectrumText(const std::string& folder, const DataSet& d, std
 {
     const std::string dated = (startFlags & kStartFlagDatedSpectrum) ? datedSpectrumTextNameFor(d) : std::string();
     return writeSpectrumText(folder, d.filePrefix, lines, dated);
+}
+
+void writeDataSetSpectrumTextBehind(const std::string& folder, const DataSet& d, std::uint32_t startFlags,
+                                    const SpectrumGraph& g, std::function<void(Status)> done)
+{
+    const std::string dated = (startFlags & kStartFlagDatedSpectrum) ? datedSpectrumTextNameFor(d) : std::string();
+    // What the text needs: each drawn slot and its spectrum.
+    SpectrumGraph numbers;
+    numbers.curves.reserve(g.curves.size());
+    for (const SpectrumCurve& c : g.curves)
+        numbers.curves.push_back(SpectrumCurve{c.slot, c.channel, {}, {}});
+    numbers.spectra = g.spectra;
+    const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    std::string key = dated.empty() ? base + spectrumTextName(d.filePrefix) : std::string();
+    auto job = [folder, prefix = d.filePrefix, dated, numbers = std::move(numbers)]() {
+        thread_local SpectrumText text;  // the writer's buffers, kept from step to step
+        spectrumTextOf(numbers, text);
+        return writeSpectrumText(folder, prefix, text, dated);
+    };
+    fileWriteBehind().submit(std::move(key), std::move(job), std::move(done));
 }
 
 std::string spectrumBitmapName(const std::string& prefix) { return prefix + "24g.bmp"; }

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -128,7 +129,8 @@ SpectrumRecord spectrumRecordFrom(const DataSet& d, const ConditionedRecord& rec
 // The whole graph of the measurement on display: slots, spectra, frame,
 // curves and text lines.  An empty graph (no slot drawn) is Ok;
 // DataFormat when a spectrum could not be formed.
-Status buildDataSetSpectrum(const DataSet& d, const ConditionedRecord& rec, const Settings& s, SpectrumGraph& out);
+Status buildDataSetSpectrum(const DataSet& d, const ConditionedRecord& rec, const Settings& s, SpectrumGraph& out,
+                            bool withText = true);
 
 // ---- files ----
 
@@ -139,6 +141,13 @@ std::string datedSpectrumTextNameFor(const DataSet& d);
 // copy; an existing file of either name is replaced.
 Status writeDataSetSpectrumText(const std::string& folder, const DataSet& d, std::uint32_t startFlags,
                                 const SpectrumText& lines);
+// The same files for graph g (built without its text), formatted and written
+// behind the caller by the program's file writer (common/writebehind.h):
+// the step goes on at once, done gets the outcome on the writer's thread.
+// A "{pp}24g.txt" that waits is replaced by a newer one; a job with a dated
+// copy always runs.
+void writeDataSetSpectrumTextBehind(const std::string& folder, const DataSet& d, std::uint32_t startFlags,
+                                    const SpectrumGraph& g, std::function<void(Status)> done = {});
 
 // The image names "{pp}24g.bmp" and "{pp}24g.jpg".
 std::string spectrumBitmapName(const std::string& prefix);

@@ -1,5 +1,6 @@
 #include "tolv/spectra/spectrumgraph.h"
 
+#include "common/fileio.h"
 #include "common/format.h"
 #include "common/textfile.h"
 #include "tolv/spectra/fft.h"
@@ -341,6 +342,12 @@ void SpectrumText::reserve(std::size_t lines, std::size_t bytes)
         bytes_.reserve(std::max(bytes, 2 * bytes_.capacity()));
 }
 
+void SpectrumText::clear()
+{
+    bytes_.clear();
+    starts_.clear();
+}
+
 void SpectrumText::addLine(std::string_view line)
 {
     starts_.push_back(static_cast<std::uint32_t>(bytes_.size()));
@@ -377,6 +384,14 @@ void appendSpectrumText(SpectrumText& text, int slot, const Spectrum& s)
     }
 }
 
+void spectrumTextOf(const SpectrumGraph& g, SpectrumText& text)
+{
+    text.clear();
+    const std::size_t n = std::min(g.curves.size(), g.spectra.size());
+    for (std::size_t i = 0; i < n; ++i)
+        appendSpectrumText(text, g.curves[i].slot, g.spectra[i]);
+}
+
 Status buildPowerSpectrumGraph(const SpectrumGraphInput& in, SpectrumGraph& out)
 {
     out = SpectrumGraph{};
@@ -398,7 +413,8 @@ Status buildPowerSpectrumGraph(const SpectrumGraphInput& in, SpectrumGraph& out)
         if (!out.frame)
             out.frame = buildSpectrumFrame(s, in.record.dt, in.info);
         out.curves.push_back(spectrumCurve(s, choice.slot, out.frame->bottom));
-        appendSpectrumText(out.textLines, choice.slot, s);
+        if (in.withText)
+            appendSpectrumText(out.textLines, choice.slot, s);
         out.spectra.push_back(std::move(s));
     }
     return Status::Ok;
@@ -424,7 +440,7 @@ Status writeSpectrumText(const std::string& folder, const std::string& prefix, c
                          const std::string& datedName)
 {
     const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-    const Status st = writeFileBytesAtomic(base + spectrumTextName(prefix), text.bytes());
+    const Status st = replaceFileQuickly(base + spectrumTextName(prefix), text.bytes());
     if (st != Status::Ok || datedName.empty())
         return st;
     return writeFileBytesAtomic(base + datedName, text.bytes());

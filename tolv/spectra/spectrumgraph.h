@@ -113,6 +113,8 @@ public:
 
     void reserve(std::size_t lines, std::size_t bytes);
     void addLine(std::string_view line);
+    // Empties the text and keeps the buffers, for the next step's text.
+    void clear();
 
 private:
     std::string bytes_;
@@ -144,6 +146,8 @@ SpectrumCurve spectrumCurve(const Spectrum& s, int slot, int bottom);
 // Lines of the spectrum text for one drawn slot: the slot number s + 1, then
 // "frequency,density" per bin, both "0.00000E+00".
 void appendSpectrumText(SpectrumText& text, int slot, const Spectrum& s);
+// The whole text of a graph: its drawn slots in their order.
+void spectrumTextOf(const SpectrumGraph& g, SpectrumText& text);
 
 // Writes v in the mask "0.00000E+00" to out (at least 16 bytes) and returns
 // the length: exactly the text of formatMask(v, "0.00000E+00"), made by
@@ -158,6 +162,7 @@ struct SpectrumGraphInput {
     SpectrumSettings settings;
     std::vector<SpectrumSlotChoice> drawnSlots;  // not "slots": a keyword of the window toolkit
     SpectrumGraphInfo info;
+    bool withText = true;  // false: textLines stays empty (the text is made elsewhere)
 };
 
 // Computes every drawn slot's spectrum, the frame of the first one, the
@@ -173,7 +178,9 @@ std::string datedSpectrumTextName(const std::string& prefix, int machineNumber, 
                                   int hour, int minute);
 
 // Writes "{pp}24g.txt" into folder (and the dated copy when datedName is
-// not empty), replacing existing files.
+// not empty), replacing existing files.  "{pp}24g.txt", rewritten at every
+// step, is replaced without waiting for the disk; the dated copy is kept
+// with a full flush.
 Status writeSpectrumText(const std::string& folder, const std::string& prefix, const SpectrumText& text,
                          const std::string& datedName = {});
 Status writeSpectrumText(const std::string& folder, const std::string& prefix, const std::vector<std::string>& lines,

@@ -4,6 +4,7 @@
 #include "shell_fixture.h"
 
 #include "common/textfile.h"
+#include "common/writebehind.h"
 #include "tolv/data/ui/picturepane.h"
 #include "tolv/shell/stepping.h"
 #include "tolv/spectra/spectraadapter.h"
@@ -82,6 +83,7 @@ void startOn(const ProgramFolder& pf, SpectraShell& sh, const char* windowWord =
 
 std::vector<SpectrumTextBlock> readSpectrumText(const std::string& path)
 {
+    flushFileWrites();  // the text is written behind the drawing
     std::vector<std::string> lines;
     EXPECT_EQ(readTextLines(path, lines), Status::Ok) << path;
     std::vector<SpectrumTextBlock> blocks;
@@ -310,6 +312,7 @@ TEST(SpectrumView, DatedCopyUnderStartFlag800)
     const std::string dated = datedSpectrumTextNameFor(d);
     // Burst 2 starts at 11:00 on 6 May 2026.
     EXPECT_EQ(dated, "NR012-2026-0506-1100sg.txt");
+    flushFileWrites();
     ASSERT_TRUE(fs::exists(pf.path(dated)));
     std::string a, b;
     ASSERT_EQ(readFileBytes(pf.path("NR24g.txt"), a), Status::Ok);
@@ -346,6 +349,7 @@ TEST(SpectrumView, PrintModeDrawsOnThePageAndSavesNoImages)
     EXPECT_GT(ink, 2000) << "the graph is drawn on the page";
     EXPECT_FALSE(fs::exists(pf.path("NR24g.bmp")));
     EXPECT_FALSE(fs::exists(pf.path("NR24g.jpg")));
+    flushFileWrites();
     EXPECT_TRUE(fs::exists(pf.path("NR24g.txt")));
     EXPECT_EQ(sh.doc(viewkind::kPowerSpectrum)->picture1()->image(), before) << "the window keeps its picture";
 }
@@ -365,12 +369,31 @@ TEST(SpectrumView, NoSlotSelectedWritesAnEmptyText)
         sh.w().settings().set(170 + s, 0, "0");
     sh.view->redraw(sh.w());
     std::string text;
+    flushFileWrites();
     ASSERT_EQ(readFileBytes(pf.path("NR24g.txt"), text), Status::Ok);
     EXPECT_EQ(text, "");
     EXPECT_EQ(d->picture1()->image(), drawn) << "the picture is not cleared";
     EXPECT_EQ(QImage(QString::fromStdString(pf.path("NR24g.bmp"))).convertToFormat(QImage::Format_RGB32),
               drawn.convertToFormat(QImage::Format_RGB32))
         << "and saved unchanged";
+}
+
+// The text is written behind the drawing: a file that cannot be written
+// still reaches the status panel once the writer has tried.
+TEST(SpectrumView, TextThatCannotBeWrittenIsReportedLater)
+{
+    ProgramFolder pf;
+    const auto o = seaOptions(pf, 1.0, 8.0, 3.3, 2);
+    writeSea(pf, o);
+    SpectraShell sh(pf);
+    startOn(pf, sh);
+    fs::create_directories(pf.path("NR24g.txt"));  // a folder in the file's place
+    sh.w().runCommand(QStringLiteral("Mpower"));
+    ASSERT_EQ(sh.view->drawCount(), 1);
+    flushFileWrites();
+    QApplication::processEvents();
+    EXPECT_EQ(sh.w().panelText(panel::kStatus), std::string(spectratext::kFileFailed) + "NR24g.txt");
+    EXPECT_TRUE(fs::is_directory(pf.path("NR24g.txt")));
 }
 
 TEST(SpectrumView, ResultsOnlyMeasurementDrawsNothing)
@@ -383,6 +406,7 @@ TEST(SpectrumView, ResultsOnlyMeasurementDrawsNothing)
     startOn(pf, sh);
     sh.w().runCommand(QStringLiteral("Mpower"));
     EXPECT_EQ(sh.view->drawCount(), 0);
+    flushFileWrites();
     EXPECT_FALSE(fs::exists(pf.path("NR24g.txt")));
     EXPECT_FALSE(fs::exists(pf.path("NR24g.bmp")));
 }

@@ -6,6 +6,7 @@
 #include "common/numeric.h"
 #include "common/prompter.h"
 #include "common/textfile.h"
+#include "common/writebehind.h"
 #include "tolv/data/session.h"
 #include "tolv/spectra/spectraadapter.h"
 #include "tools/synth/generator.h"
@@ -514,6 +515,22 @@ TEST(SpectraDisplay, SpectrumOfTheLoadedMeasurementAndItsText)
                 }
             }
         }
+        // Written behind the step from the graph alone: the same bytes, in
+        // both files.
+        std::string inStep, inStepDated;
+        ASSERT_EQ(readFileBytes(p.path("NR24g.txt"), inStep), Status::Ok);
+        ASSERT_EQ(readFileBytes(p.path(dated), inStepDated), Status::Ok);
+        fs::remove(p.path("NR24g.txt"));
+        fs::remove(p.path(dated));
+        SpectrumGraph numbersOnly = g;
+        numbersOnly.textLines.clear();
+        writeDataSetSpectrumTextBehind(p.dir.string(), p.data, kStartFlagDatedSpectrum, numbersOnly);
+        flushFileWrites();
+        std::string behind, behindDated;
+        ASSERT_EQ(readFileBytes(p.path("NR24g.txt"), behind), Status::Ok);
+        ASSERT_EQ(readFileBytes(p.path(dated), behindDated), Status::Ok);
+        EXPECT_EQ(behind, inStep);
+        EXPECT_EQ(behindDated, inStepDated);
     }
 }
 

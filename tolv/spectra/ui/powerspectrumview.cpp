@@ -1,6 +1,7 @@
 #include "tolv/spectra/ui/powerspectrumview.h"
 
 #include "common/ui/busycursor.h"
+#include "common/writebehind.h"
 #include "common/ui/drawing.h"
 #include "tolv/data/docrules.h"
 #include "tolv/data/ui/documentwindow.h"
@@ -21,7 +22,12 @@ PowerSpectrumView::PowerSpectrumView(ShellServices& shell, std::shared_ptr<Spect
         state_ = std::make_shared<SpectralState>();
 }
 
-PowerSpectrumView::~PowerSpectrumView() = default;
+PowerSpectrumView::~PowerSpectrumView()
+{
+    // No text of this view may still be on its way when the guard of its
+    // status messages goes.
+    flushFileWrites();
+}
 
 bool PowerSpectrumView::canDraw(ShellServices& shell) const
 {
@@ -112,13 +118,20 @@ bool PowerSpectrumView::run(ShellServices& shell, int mode, QPainter* printer, c
         const DataSet& d = shell.dataSet();
         const Settings& s = shell.settings();
         SpectrumGraph g;
-        if (buildDataSetSpectrum(d, state_->record, s, g) != Status::Ok) {
+        if (buildDataSetSpectrum(d, state_->record, s, g, false) != Status::Ok) {
             shell.setPanel(panel::kStatus, spectratext::kComputeFailed);
         } else {
-            const Status ft = writeDataSetSpectrumText(shell.programFolder(), d, shell.startOptions().flags, g.textLines);
+            // The text file is formatted and written behind the drawing; a
+            // failure comes back to the status panel from the writer.
+            writeDataSetSpectrumTextBehind(
+                shell.programFolder(), d, shell.startOptions().flags, g,
+                [guard = &writerGuard_, sh = &shell, name = spectrumTextName(d.filePrefix)](Status st) {
+                    if (st != Status::Ok)
+                        QMetaObject::invokeMethod(
+                            guard, [sh, name] { sh->setPanel(panel::kStatus, std::string(spectratext::kFileFailed) + name); },
+                            Qt::QueuedConnection);
+                });
             std::string status = g.note;
-            if (ft != Status::Ok)
-                status = std::string(spectratext::kFileFailed) + spectrumTextName(d.filePrefix);
             const auto tick = [&shell] { shell.serveEvents(); };
             if (toPrinter) {
                 if (g.frame) {

@@ -16,6 +16,7 @@
 #include "tolv/spectra/spectrumgraph.h"
 
 #include <QImage>
+#include <QObject>
 
 #include <functional>
 #include <memory>
@@ -70,7 +71,8 @@ public:
     void processStep(ShellServices& shell);
 
     // The graph of the last successful computation (for tests and the
-    // status of the window).
+    // status of the window); its text lines are empty, the text goes to the
+    // file behind the drawing (flushFileWrites() waits for it).
     const SpectrumGraph& lastGraph() const { return graph_; }
     const QImage& lastPicture() const { return picture_; }
     int drawCount() const { return draws_; }
@@ -87,6 +89,7 @@ private:
     bool again_ = false;
     bool resizePending_ = false;
     int draws_ = 0;
+    QObject writerGuard_;  // context of the text writer's messages: they die with the view
 };
 
 // The long-period filter and write-back of the processing run on the
