@@ -13,12 +13,17 @@
 #include <netcdf.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace varenta {
 
@@ -133,6 +138,34 @@ std::string isoTime(double epochSeconds)
     return buf;
 }
 
+SampleTimePacking sampleTimePacking(const std::vector<BurstClock>& bursts, int samples)
+{
+    SampleTimePacking p;
+    if (bursts.empty() || samples <= 0)
+        return p;
+    // Every value below is then a multiple of 2^-20 s under 2^33 s: the
+    // products and sums of the unpacking are exact in double precision.
+    const double unit = std::ldexp(1.0, 20);
+    const auto binaryFraction = [unit](double v) { return std::fabs(v) < 8.0e9 && v * unit == std::floor(v * unit); };
+    const double dt = bursts.front().dt;
+    const double offset = bursts.front().start;
+    if (!(dt > 0) || !binaryFraction(dt) || !binaryFraction(offset))
+        return p;
+    constexpr double kLowest = -2147483646.0;  // above the fill value
+    constexpr double kHighest = 2147483647.0;
+    for (const BurstClock& b : bursts) {
+        if (b.dt != dt || !binaryFraction(b.start))
+            return p;
+        const double k = (b.start - offset) / dt;
+        if (k != std::floor(k) || k * dt + offset != b.start || k < kLowest || k + (samples - 1) > kHighest)
+            return p;
+    }
+    p.packed = true;
+    p.scale = dt;
+    p.offset = offset;
+    return p;
+}
+
 // ---------------------------------------------------------------------------
 // Walking the bursts of the range
 
@@ -184,6 +217,7 @@ public:
                 continue;
             }
             numbers_.push_back(m);
+            clocks_.push_back(BurstClock{headerEpochSeconds(header_, req_.utcOffsetHours), header_.sampleInterval()});
         }
         if (numbers_.empty()) {
             message = master_ + ": no complete measurement" +
@@ -194,6 +228,8 @@ public:
     }
 
     std::size_t count() const { return numbers_.size(); }
+    // Start and sample interval of every listed burst.
+    const std::vector<BurstClock>& clocks() const { return clocks_; }
     // The first listed burst with its samples.
     Status readFirst(MeasurementHeader& h, std::vector<std::int16_t>& x)
     {
@@ -230,6 +266,7 @@ private:
     MasterReader reader_;
     long long first_ = 1, last_ = 0;
     std::vector<long long> numbers_;
+    std::vector<BurstClock> clocks_;
     std::size_t at_ = 0;
     Layout layout_;
     MeasurementHeader header_;
@@ -478,8 +515,17 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     f.text(vTime, "axis", "T");
     const int vNumber = f.var("measurement_number", NC_INT, {dBurst});
     f.text(vNumber, "long_name", "measurement number of the burst");
-    const int vSampleTime = f.var("sample_time", NC_DOUBLE, {dBurst, dSample});
-    f.fill(vSampleTime, NC_DOUBLE, NC_FILL_DOUBLE);
+    // Whole intervals from the first start when that is exact (half the
+    // bytes of doubles), else the seconds themselves.
+    const SampleTimePacking timePacking = sampleTimePacking(walk.clocks(), static_cast<int>(ns));
+    const int vSampleTime = f.var("sample_time", timePacking.packed ? NC_INT : NC_DOUBLE, {dBurst, dSample});
+    if (timePacking.packed) {
+        f.fill(vSampleTime, NC_INT, NC_FILL_INT);
+        f.real(vSampleTime, "scale_factor", timePacking.scale);
+        f.real(vSampleTime, "add_offset", timePacking.offset);
+    } else {
+        f.fill(vSampleTime, NC_DOUBLE, NC_FILL_DOUBLE);
+    }
     f.text(vSampleTime, "standard_name", "time");
     f.text(vSampleTime, "long_name", "time of the sample");
     f.text(vSampleTime, "units", timeUnits);
@@ -581,87 +627,173 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
             f.check(nc_put_var_float(f.id, vFreq, sp.frequency.data()));
     }
 
-    // Bursts go out in blocks.
+    // Bursts go out in blocks: a second thread reads the bursts, unpacks
+    // them and computes their spectra into one block while this thread
+    // hands the block before it to the library (which is not made for more
+    // than one thread) and reports progress.
+    struct Block {
+        std::size_t count = 0;
+        std::vector<std::vector<std::int16_t>> chan;
+        std::vector<double> times, start;
+        std::vector<std::int32_t> packedTimes;
+        std::vector<int> numbers;
+        std::vector<float> items, density, depth;
+        std::string text;
+    };
     constexpr std::size_t kBlock = 64;
-    std::vector<std::vector<std::int16_t>> chan(nc, std::vector<std::int16_t>(kBlock * ns));
-    std::vector<double> times(kBlock * ns), start(kBlock);
-    std::vector<int> numbers(kBlock);
-    std::vector<float> items(kBlock * kResultItems), density(kBlock * nf), depth(kBlock);
-    std::string text(kBlock * kRecordText, ' ');
-    std::size_t b0 = 0, k = 0;
+    Block blocks[2];
+    for (Block& b : blocks) {
+        b.chan.assign(nc, std::vector<std::int16_t>(kBlock * ns));
+        if (timePacking.packed)
+            b.packedTimes.resize(kBlock * ns);
+        else
+            b.times.resize(kBlock * ns);
+        b.start.resize(kBlock);
+        b.numbers.resize(kBlock);
+        b.items.resize(kBlock * kResultItems);
+        b.density.resize(kBlock * nf);
+        b.depth.resize(kBlock);
+        b.text.assign(kBlock * kRecordText, ' ');
+    }
+    std::mutex m;
+    std::condition_variable changed;
+    std::deque<Block*> full, empty{&blocks[0], &blocks[1]};
+    bool readerDone = false, stopReading = false;
+    Status io = Status::Ok;
     double depthSum = 0;
     int depthCount = 0;
-    auto flush = [&]() {
-        if (k == 0 || !f.ok())
-            return;
-        const std::size_t at1[] = {b0}, n1[] = {k};
-        const std::size_t at2[] = {b0, 0};
-        f.check(nc_put_vara_double(f.id, vTime, at1, n1, start.data()));
-        if (f.ok())
-            f.check(nc_put_vara_int(f.id, vNumber, at1, n1, numbers.data()));
-        const std::size_t ns2[] = {k, ns};
-        if (f.ok())
-            f.check(nc_put_vara_double(f.id, vSampleTime, at2, ns2, times.data()));
-        for (std::size_t c = 0; c < nc && f.ok(); ++c)
-            f.check(nc_put_vara_short(f.id, vChannel[c], at2, ns2, chan[c].data()));
-        const std::size_t ni[] = {k, static_cast<std::size_t>(kResultItems)};
-        if (f.ok())
-            f.check(nc_put_vara_float(f.id, vResults, at2, ni, items.data()));
-        const std::size_t nt[] = {k, kRecordText};
-        if (f.ok())
-            f.check(nc_put_vara_text(f.id, vRecord, at2, nt, text.data()));
-        if (vSpectrum >= 0 && f.ok()) {
-            const std::size_t nsf[] = {k, nf};
-            f.check(nc_put_vara_float(f.id, vSpectrum, at2, nsf, density.data()));
-            if (f.ok())
-                f.check(nc_put_vara_float(f.id, vDepth, at1, n1, depth.data()));
-        }
-        b0 += k;
-        k = 0;
-    };
 
-    Status io = Status::Ok;
-    Spectrum sb;
-    while (f.ok() && walk.next(io)) {
+    auto fill = [&](Block& blk, std::size_t k) {
         const MeasurementHeader& h = walk.header();
         const std::vector<std::int16_t>& x = walk.samples();
         const std::size_t n = static_cast<std::size_t>(h.samplesPerChannel);
         const double t0 = headerEpochSeconds(h, req.utcOffsetHours);
-        start[k] = t0;
-        numbers[k] = h.measurementNumber;
-        const double dt = h.sampleInterval();
-        double* tt = times.data() + k * ns;
-        for (std::size_t i = 0; i < ns; ++i)
-            tt[i] = i < n ? t0 + static_cast<double>(i) * dt : NC_FILL_DOUBLE;
-        for (std::size_t c = 0; c < nc; ++c) {
-            std::int16_t* col = chan[c].data() + k * ns;
+        blk.start[k] = t0;
+        blk.numbers[k] = h.measurementNumber;
+        if (timePacking.packed) {
+            // Exact: t0 lies a whole number of intervals from the offset.
+            const auto k0 = static_cast<std::int32_t>((t0 - timePacking.offset) / timePacking.scale);
+            std::int32_t* tt = blk.packedTimes.data() + k * ns;
             for (std::size_t i = 0; i < ns; ++i)
-                col[i] = i < n ? x[i * nc + c] : kMissingSample;
+                tt[i] = i < n ? k0 + static_cast<std::int32_t>(i) : NC_FILL_INT;
+        } else {
+            const double dt = h.sampleInterval();
+            double* tt = blk.times.data() + k * ns;
+            for (std::size_t i = 0; i < ns; ++i)
+                tt[i] = i < n ? t0 + static_cast<double>(i) * dt : NC_FILL_DOUBLE;
+        }
+        for (std::size_t c = 0; c < nc; ++c) {
+            std::int16_t* col = blk.chan[c].data() + k * ns;
+            const std::int16_t* from = x.data() + c;
+            for (std::size_t i = 0; i < n; ++i)
+                col[i] = from[i * nc];
+            std::fill(col + n, col + ns, kMissingSample);
         }
         const std::string record = results.record(h.measurementNumber);
         for (int i = 0; i < kResultItems; ++i)
-            items[k * kResultItems + static_cast<std::size_t>(i)] = record.empty() ? NC_FILL_FLOAT : itemValue(record, i);
-        text.replace(k * kRecordText, kRecordText, record.empty() ? std::string(kRecordText, ' ') : record.substr(0, kRecordText));
+            blk.items[k * kResultItems + static_cast<std::size_t>(i)] =
+                record.empty() ? NC_FILL_FLOAT : itemValue(record, i);
+        blk.text.replace(k * kRecordText, kRecordText,
+                         record.empty() ? std::string(kRecordText, ' ') : record.substr(0, kRecordText));
         if (vSpectrum >= 0) {
+            thread_local Spectrum sb;
             const bool have = burstSpectrum(h, x, sp.channel, t, sb) && sb.density.size() == nf;
             for (std::size_t j = 0; j < nf; ++j)
-                density[k * nf + j] = have ? sb.density[j] : NC_FILL_FLOAT;
-            depth[k] = have && sb.depth > 0 ? sb.depth : NC_FILL_FLOAT;
+                blk.density[k * nf + j] = have ? sb.density[j] : NC_FILL_FLOAT;
+            blk.depth[k] = have && sb.depth > 0 ? sb.depth : NC_FILL_FLOAT;
             if (have && sb.depth > 0)
                 depthSum += sb.depth, ++depthCount;
         }
-        if (++k == kBlock)
-            flush();
-        progress.say(std::to_string(h.measurementNumber));
-        if (!progress.keepGoing()) {
-            res.status = Status::Cancelled;
-            res.message = outPath + ": stopped";
-            nc_close(f.id);
-            std::remove(temp.c_str());
-            return res;
+    };
+
+    std::thread reader([&] {
+        Status readStatus = Status::Ok;
+        bool more = true;
+        while (more) {
+            Block* blk = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(m);
+                changed.wait(lock, [&] { return stopReading || !empty.empty(); });
+                if (stopReading)
+                    break;
+                blk = empty.front();
+                empty.pop_front();
+            }
+            blk->count = 0;
+            while (blk->count < kBlock && (more = walk.next(readStatus)))
+                fill(*blk, blk->count++);
+            std::lock_guard<std::mutex> lock(m);
+            if (blk->count > 0)
+                full.push_back(blk);
+            else
+                empty.push_back(blk);
+            changed.notify_all();
         }
+        std::lock_guard<std::mutex> lock(m);
+        io = readStatus;
+        readerDone = true;
+        changed.notify_all();
+    });
+
+    std::size_t b0 = 0;
+    bool cancelled = false;
+    auto write = [&](const Block& blk) {
+        const std::size_t k = blk.count;
+        const std::size_t at1[] = {b0}, n1[] = {k};
+        const std::size_t at2[] = {b0, 0};
+        f.check(nc_put_vara_double(f.id, vTime, at1, n1, blk.start.data()));
+        if (f.ok())
+            f.check(nc_put_vara_int(f.id, vNumber, at1, n1, blk.numbers.data()));
+        const std::size_t ns2[] = {k, ns};
+        if (f.ok())
+            f.check(timePacking.packed ? nc_put_vara_int(f.id, vSampleTime, at2, ns2, blk.packedTimes.data())
+                                       : nc_put_vara_double(f.id, vSampleTime, at2, ns2, blk.times.data()));
+        for (std::size_t c = 0; c < nc && f.ok(); ++c)
+            f.check(nc_put_vara_short(f.id, vChannel[c], at2, ns2, blk.chan[c].data()));
+        const std::size_t ni[] = {k, static_cast<std::size_t>(kResultItems)};
+        if (f.ok())
+            f.check(nc_put_vara_float(f.id, vResults, at2, ni, blk.items.data()));
+        const std::size_t nt[] = {k, kRecordText};
+        if (f.ok())
+            f.check(nc_put_vara_text(f.id, vRecord, at2, nt, blk.text.data()));
+        if (vSpectrum >= 0 && f.ok()) {
+            const std::size_t nsf[] = {k, nf};
+            f.check(nc_put_vara_float(f.id, vSpectrum, at2, nsf, blk.density.data()));
+            if (f.ok())
+                f.check(nc_put_vara_float(f.id, vDepth, at1, n1, blk.depth.data()));
+        }
+        b0 += k;
+    };
+    while (true) {
+        Block* blk = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(m);
+            changed.wait(lock, [&] { return !full.empty() || readerDone; });
+            if (full.empty())
+                break;
+            blk = full.front();
+            full.pop_front();
+        }
+        if (f.ok())
+            write(*blk);
+        progress.say(std::to_string(blk->numbers[blk->count - 1]));
+        cancelled = !progress.keepGoing();
+        std::lock_guard<std::mutex> lock(m);
+        empty.push_back(blk);
+        if (cancelled || !f.ok())
+            stopReading = true;
+        changed.notify_all();
+        if (stopReading)
+            break;
     }
-    flush();
+    reader.join();
+    if (cancelled) {
+        res.status = Status::Cancelled;
+        res.message = outPath + ": stopped";
+        nc_close(f.id);
+        std::remove(temp.c_str());
+        return res;
+    }
     if (io != Status::Ok)
         return fail(walk.master() + " could not be read to the end");
     if (!f.ok())

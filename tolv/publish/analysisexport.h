@@ -56,6 +56,22 @@ double headerEpochSeconds(const MeasurementHeader& h, double utcOffsetHours);
 // ISO-8601 UTC text with milliseconds ("2026-05-06T10:00:00.500Z").
 std::string isoTime(double epochSeconds);
 
+// How "sample_time" is stored.  Packed: 32-bit integers t = n * scale +
+// offset (CF packing), taken when that is exact for every sample (the
+// interval a binary fraction of a second, the same in every burst, every
+// start a whole number of intervals from the first, all within range);
+// otherwise the seconds as doubles.
+struct BurstClock {
+    double start = 0;  // seconds since 1970 of the first sample
+    double dt = 1;     // sample interval (s)
+};
+struct SampleTimePacking {
+    bool packed = false;
+    double scale = 1;
+    double offset = 0;
+};
+SampleTimePacking sampleTimePacking(const std::vector<BurstClock>& bursts, int samples);
+
 // Writes outPath (to a temporary name first, renamed when complete).
 ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& tables, const std::string& outPath,
                           const Progress& progress = {});

@@ -170,3 +170,49 @@ TEST(IsoTime, UtcTextWithMilliseconds)
     for (const auto& [t, want] : cases)
         EXPECT_EQ(isoTime(t), want) << t;
 }
+
+// sample_time is packed into 32-bit whole intervals only when unpacking
+// gives every sample time exactly.
+TEST(SampleTimePacking, OnlyWhenExactForEverySample)
+{
+    const double t0 = 1778025600.0;  // 2026-05-06 00:00 UTC
+    const auto hourly = [t0](int n, double dt) {
+        std::vector<BurstClock> b;
+        for (int i = 0; i < n; ++i)
+            b.push_back({t0 + 3600.0 * i, dt});
+        return b;
+    };
+    struct Case {
+        const char* what;
+        std::vector<BurstClock> bursts;
+        int samples;
+        bool packed;
+    };
+    std::vector<Case> cases = {
+        {"hourly bursts at 0.5 s", hourly(48, 0.5), 2400, true},
+        {"0.25 s and a clock set back", {{t0, 0.25}, {t0 - 86400.0, 0.25}, {t0 + 60.0, 0.25}}, 4800, true},
+        {"0.1 s is no binary fraction", hourly(3, 0.1), 12000, false},
+        {"a start off the grid", {{t0, 0.5}, {t0 + 3600.25, 0.5}}, 2400, false},
+        {"intervals that differ", {{t0, 0.5}, {t0 + 3600.0, 1.0}}, 2400, false},
+        {"a start a tenth of a second off", {{t0 + 0.1, 0.5}}, 2400, false},
+        {"beyond 32 bits of intervals", {{t0, 1.0 / 1024}, {t0 + 86400.0 * 30, 1.0 / 1024}}, 2400, false},
+        {"no bursts", {}, 2400, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SampleTimePacking p = sampleTimePacking(c.bursts, c.samples);
+        ASSERT_EQ(p.packed, c.packed);
+        if (!p.packed)
+            continue;
+        EXPECT_EQ(p.offset, c.bursts.front().start);
+        EXPECT_EQ(p.scale, c.bursts.front().dt);
+        // Unpacking, as a reader does it, gives the times to the bit.
+        for (const BurstClock& b : c.bursts) {
+            const double k = (b.start - p.offset) / p.scale;
+            for (int i : {0, 1, c.samples - 1}) {
+                const auto packed = static_cast<std::int32_t>(k) + i;
+                EXPECT_EQ(packed * p.scale + p.offset, b.start + i * b.dt);
+            }
+        }
+    }
+}
