@@ -37,8 +37,10 @@ Status ResultItemTable::parse(const std::vector<std::string>& lines)
     const std::string first = lines[0];
     if (first.size() < 2 || trimBlanks(first.substr(1, 3)).empty())
         return Status::DataFormat;
+    // Three characters hold at most 999 (an exponent such as "9e9" reads
+    // larger: such a file is damaged, not a table of billions of items).
     const int n = fieldInt(first, 2, 3);
-    if (n <= 0)
+    if (n <= 0 || n > 999)
         return Status::DataFormat;
     std::vector<std::array<std::string, 8>> rows(static_cast<std::size_t>(n) + 1);
     std::vector<bool> defined(static_cast<std::size_t>(n) + 1, false);

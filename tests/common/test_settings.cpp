@@ -258,6 +258,10 @@ TEST(ResultItems, DefinitionsTable)
     EXPECT_FALSE(u.defined(3));
     EXPECT_EQ(ResultItemTable().parse({"xx"}), Status::DataFormat);
     EXPECT_EQ(ResultItemTable().parse({}), Status::DataFormat);
+    // The count is three characters: a number written another way that
+    // reads larger is refused, not taken as billions of rows.
+    EXPECT_EQ(ResultItemTable().parse({"[9e9", "001001,a"}), Status::DataFormat);
+    EXPECT_EQ(ResultItemTable().parse({" 999", "001001,a"}), Status::Ok);
 }
 
 TEST(ResultItems, SelectionAndActiveItem)
