@@ -23,6 +23,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <thread>
 
 namespace varenta {
@@ -132,7 +133,7 @@ std::string isoTime(double epochSeconds)
     const long long d = doy - (153 * mp + 2) / 5 + 1;
     const long long m = mp < 10 ? mp + 3 : mp - 9;
     const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-    char buf[40];
+    char buf[96];
     std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03dZ", y, m, d, rem / 3600,
                   rem / 60 % 60, rem % 60, frac);
     return buf;
@@ -234,6 +235,13 @@ public:
     Status readFirst(MeasurementHeader& h, std::vector<std::int16_t>& x)
     {
         return reader_.read(numbers_.front(), h, x);
+    }
+    // A reader of its own on the same file, as this one was opened.
+    Status openAnother(MasterReader& r) const { return r.open(master_, reader_.sectorsPerMeasurement(), opt_); }
+    // Listed burst `index` (0 = the first listed) with its samples, through r.
+    Status readAt(MasterReader& r, std::size_t index, MeasurementHeader& h, std::vector<std::int16_t>& x) const
+    {
+        return index < numbers_.size() ? r.read(numbers_[index], h, x) : Status::NotFound;
     }
     // Reads the next listed burst with its samples; false at the end, with
     // io set when the file could not be read (or changed meanwhile).
@@ -627,10 +635,12 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
             f.check(nc_put_var_float(f.id, vFreq, sp.frequency.data()));
     }
 
-    // Bursts go out in blocks: a second thread reads the bursts, unpacks
-    // them and computes their spectra into one block while this thread
-    // hands the block before it to the library (which is not made for more
-    // than one thread) and reports progress.
+    // Bursts go out in blocks of kBlock.  Reader threads (one a core) each
+    // take every K-th block: they read its bursts with a reader of their
+    // own, unpack them and compute their spectra; this thread hands the
+    // blocks to the library in their order (it is not made for more than
+    // one thread) and reports progress.  2K buffers go round, so that
+    // every reader works on one block while the one before waits here.
     struct Block {
         std::size_t count = 0;
         std::vector<std::vector<std::int16_t>> chan;
@@ -641,31 +651,21 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
         std::string text;
     };
     constexpr std::size_t kBlock = 64;
-    Block blocks[2];
-    for (Block& b : blocks) {
-        b.chan.assign(nc, std::vector<std::int16_t>(kBlock * ns));
-        if (timePacking.packed)
-            b.packedTimes.resize(kBlock * ns);
-        else
-            b.times.resize(kBlock * ns);
-        b.start.resize(kBlock);
-        b.numbers.resize(kBlock);
-        b.items.resize(kBlock * kResultItems);
-        b.density.resize(kBlock * nf);
-        b.depth.resize(kBlock);
-        b.text.assign(kBlock * kRecordText, ' ');
-    }
+    const std::size_t blockCount = (nb + kBlock - 1) / kBlock;
+    const std::size_t readers =
+        std::max<std::size_t>(1, std::min<std::size_t>({std::thread::hardware_concurrency(), 4, blockCount}));
+    std::vector<Block> blocks(2 * readers);
     std::mutex m;
     std::condition_variable changed;
-    std::deque<Block*> full, empty{&blocks[0], &blocks[1]};
-    bool readerDone = false, stopReading = false;
+    std::vector<std::size_t> filled(blocks.size(), SIZE_MAX);  // the block each buffer holds, once complete
+    std::size_t written = 0;                                     // blocks handed to the library
+    bool stop = false;
     Status io = Status::Ok;
-    double depthSum = 0;
-    int depthCount = 0;
+    std::vector<double> depthSum(readers, 0.0);
+    std::vector<int> depthCount(readers, 0);
 
-    auto fill = [&](Block& blk, std::size_t k) {
-        const MeasurementHeader& h = walk.header();
-        const std::vector<std::int16_t>& x = walk.samples();
+    auto fill = [&](Block& blk, std::size_t k, const MeasurementHeader& h, const std::vector<std::int16_t>& x,
+                    std::size_t reader) {
         const std::size_t n = static_cast<std::size_t>(h.samplesPerChannel);
         const double t0 = headerEpochSeconds(h, req.utcOffsetHours);
         blk.start[k] = t0;
@@ -702,38 +702,59 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
                 blk.density[k * nf + j] = have ? sb.density[j] : NC_FILL_FLOAT;
             blk.depth[k] = have && sb.depth > 0 ? sb.depth : NC_FILL_FLOAT;
             if (have && sb.depth > 0)
-                depthSum += sb.depth, ++depthCount;
+                depthSum[reader] += sb.depth, ++depthCount[reader];
         }
     };
 
-    std::thread reader([&] {
-        Status readStatus = Status::Ok;
-        bool more = true;
-        while (more) {
-            Block* blk = nullptr;
+    auto readBlocks = [&](std::size_t reader) {
+        MasterReader file;
+        const bool opened = walk.openAnother(file) == Status::Ok;
+        MeasurementHeader h;
+        std::vector<std::int16_t> x;
+        for (std::size_t j = reader; j < blockCount; j += readers) {
+            Block& blk = blocks[j % blocks.size()];
             {
                 std::unique_lock<std::mutex> lock(m);
-                changed.wait(lock, [&] { return stopReading || !empty.empty(); });
-                if (stopReading)
-                    break;
-                blk = empty.front();
-                empty.pop_front();
+                changed.wait(lock, [&] { return stop || written + blocks.size() > j; });
+                if (stop)
+                    return;
             }
-            blk->count = 0;
-            while (blk->count < kBlock && (more = walk.next(readStatus)))
-                fill(*blk, blk->count++);
+            if (blk.chan.empty()) {
+                blk.chan.assign(nc, std::vector<std::int16_t>(kBlock * ns));
+                if (timePacking.packed)
+                    blk.packedTimes.resize(kBlock * ns);
+                else
+                    blk.times.resize(kBlock * ns);
+                blk.start.resize(kBlock);
+                blk.numbers.resize(kBlock);
+                blk.items.resize(kBlock * kResultItems);
+                blk.density.resize(kBlock * nf);
+                blk.depth.resize(kBlock);
+                blk.text.assign(kBlock * kRecordText, ' ');
+            }
+            blk.count = std::min(kBlock, nb - j * kBlock);
+            bool ok = opened;
+            for (std::size_t k = 0; ok && k < blk.count; ++k) {
+                ok = walk.readAt(file, j * kBlock + k, h, x) == Status::Ok;
+                if (ok)
+                    fill(blk, k, h, x, reader);
+            }
             std::lock_guard<std::mutex> lock(m);
-            if (blk->count > 0)
-                full.push_back(blk);
-            else
-                empty.push_back(blk);
+            if (!ok) {
+                // The file could not be read (or changed meanwhile).
+                io = Status::Io;
+                stop = true;
+            } else {
+                filled[j % blocks.size()] = j;
+            }
             changed.notify_all();
+            if (!ok)
+                return;
         }
-        std::lock_guard<std::mutex> lock(m);
-        io = readStatus;
-        readerDone = true;
-        changed.notify_all();
-    });
+    };
+    std::vector<std::thread> readerThreads;
+    for (std::size_t r = 0; r < readers; ++r)
+        readerThreads.emplace_back(readBlocks, r);
 
     std::size_t b0 = 0;
     bool cancelled = false;
@@ -764,29 +785,32 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
         }
         b0 += k;
     };
-    while (true) {
-        Block* blk = nullptr;
+    for (std::size_t j = 0; j < blockCount; ++j) {
+        Block& blk = blocks[j % blocks.size()];
         {
             std::unique_lock<std::mutex> lock(m);
-            changed.wait(lock, [&] { return !full.empty() || readerDone; });
-            if (full.empty())
+            changed.wait(lock, [&] { return stop || filled[j % blocks.size()] == j; });
+            if (stop)
                 break;
-            blk = full.front();
-            full.pop_front();
         }
-        if (f.ok())
-            write(*blk);
-        progress.say(std::to_string(blk->numbers[blk->count - 1]));
+        write(blk);
+        progress.say(std::to_string(blk.numbers[blk.count - 1]));
         cancelled = !progress.keepGoing();
         std::lock_guard<std::mutex> lock(m);
-        empty.push_back(blk);
+        ++written;
         if (cancelled || !f.ok())
-            stopReading = true;
+            stop = true;
         changed.notify_all();
-        if (stopReading)
+        if (stop)
             break;
     }
-    reader.join();
+    {
+        std::lock_guard<std::mutex> lock(m);
+        stop = true;  // readers still waiting for a buffer end
+        changed.notify_all();
+    }
+    for (std::thread& th : readerThreads)
+        th.join();
     if (cancelled) {
         res.status = Status::Cancelled;
         res.message = outPath + ": stopped";
@@ -800,7 +824,8 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
         return fail("cannot be written");
 
     // The mean depth is known only now; the attribute keeps its size.
-    const double meanDepth = depthCount > 0 ? depthSum / depthCount : 0.0;
+    const int depths = std::accumulate(depthCount.begin(), depthCount.end(), 0);
+    const double meanDepth = depths > 0 ? std::accumulate(depthSum.begin(), depthSum.end(), 0.0) / depths : 0.0;
     f.check(nc_put_att_double(f.id, NC_GLOBAL, "water_depth_m", NC_DOUBLE, 1, &meanDepth));
     const int closed = nc_close(f.id);
     f.id = -1;
