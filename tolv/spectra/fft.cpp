@@ -230,7 +230,7 @@ __attribute__((always_inline)) inline void bitReverseBlocks(int n, int midBits, 
 // results are multiplied by `scale`
 // (1 or 1/N: a power of two, so the product is exactly the quotient by N
 // that the scaled direction asks for).  n >= 16.
-__attribute__((target_clones("avx2", "default"))) void butterfliesVector(int n, int stages, const int* offset,
+VARENTA_AVX2_CLONES void butterfliesVector(int n, int stages, const int* offset,
                                                                          const float* cosv, const float* sinv,
                                                                          float* re, float* im, float scale)
 {

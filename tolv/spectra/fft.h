@@ -6,6 +6,15 @@
 
 #include <span>
 
+// Loops compiled for AVX2 and for plain x86-64, the one to run chosen when
+// the program loads.  The thread sanitizer cannot run such load-time
+// choosers, so under it only the plain version is built.
+#if defined(__SANITIZE_THREAD__)
+#define VARENTA_AVX2_CLONES
+#else
+#define VARENTA_AVX2_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
 namespace varenta {
 
 // In-place complex transform of N points, radix 2, decimation in frequency.

@@ -110,7 +110,7 @@ namespace {
 
 // One smoothing pass from r to w (half >= 2).  Built for AVX2 as well: the
 // same operations on wider vectors, no multiply-add fused, so the same bits.
-__attribute__((target_clones("avx2", "default"))) void smoothPass(const float* r, float* w, std::size_t half)
+VARENTA_AVX2_CLONES void smoothPass(const float* r, float* w, std::size_t half)
 {
     w[0] = (r[0] + r[1]) * 0.5f;
     w[half - 1] = (r[half - 2] + r[half - 1]) * 0.5f;

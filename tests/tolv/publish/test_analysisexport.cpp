@@ -8,6 +8,7 @@
 #include "tools/synth/synth.h"
 
 #include <gtest/gtest.h>
+#include <netcdf.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -215,4 +216,46 @@ TEST(SampleTimePacking, OnlyWhenExactForEverySample)
             }
         }
     }
+}
+
+// Enough bursts for several blocks, read by as many threads as the machine
+// has cores: the bursts land in the file in their order, and a stop asked
+// for at the second block leaves nothing behind.
+TEST_F(AnalysisExport, ManyBlocksLandInOrderAndAStopLeavesNothing)
+{
+    o.plan.bursts = 300;
+    o.plan.durationMinutes = 2;
+    o.faults = {};
+    o.faults.gaps = {100};
+    ASSERT_EQ(synth::writeMasterPair(dir.string(), "NR013", o), Status::Ok);
+    ExportRequest req;
+    req.masterPath = (dir / "NR013M.H10").string();
+    const std::string out = (dir / "out" / "many.nc").string();
+    const ExportResult r = exportNetcdf(req, tables, out);
+    ASSERT_EQ(r.status, Status::Ok) << r.message;
+    ASSERT_EQ(r.bursts, 299);
+    int id = -1, var = -1;
+    ASSERT_EQ(nc_open(out.c_str(), NC_NOWRITE, &id), NC_NOERR);
+    std::vector<int> numbers(299);
+    std::vector<double> times(299);
+    ASSERT_EQ(nc_inq_varid(id, "measurement_number", &var), NC_NOERR);
+    ASSERT_EQ(nc_get_var_int(id, var, numbers.data()), NC_NOERR);
+    ASSERT_EQ(nc_inq_varid(id, "time", &var), NC_NOERR);
+    ASSERT_EQ(nc_get_var_double(id, var, times.data()), NC_NOERR);
+    nc_close(id);
+    for (int b = 0; b < 299; ++b) {
+        ASSERT_EQ(numbers[static_cast<std::size_t>(b)], b < 99 ? b + 1 : b + 2) << "burst " << b;
+        if (b > 0)
+            ASSERT_GT(times[static_cast<std::size_t>(b)], times[static_cast<std::size_t>(b) - 1]) << "burst " << b;
+    }
+
+    int polls = 0;
+    Progress stopAtTheSecond;
+    stopAtTheSecond.poll = [&polls] { return ++polls < 2; };
+    const std::string stopped = (dir / "out" / "stopped.nc").string();
+    const ExportResult s = exportNetcdf(req, tables, stopped, stopAtTheSecond);
+    EXPECT_EQ(s.status, Status::Cancelled);
+    EXPECT_EQ(polls, 2);
+    for (const auto& e : fs::directory_iterator(dir / "out"))
+        EXPECT_EQ(e.path().filename(), "many.nc") << "left behind: " << e.path();
 }
