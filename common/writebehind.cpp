@@ -20,7 +20,7 @@ void WriteBehind::submit(std::string key, Job job, Done done)
     if (!job)
         return;
     {
-        std::lock_guard<std::mutex> lock(m_);
+        std::unique_lock<std::mutex> lock(m_);
         bool replaced = false;
         if (!key.empty())
             for (Entry& e : queue_)
@@ -32,10 +32,15 @@ void WriteBehind::submit(std::string key, Job job, Done done)
                     replaced = true;
                     break;
                 }
-        if (!replaced)
+        if (!replaced) {
+            if (!worker_.joinable())
+                worker_ = std::thread([this] { run(); });
+            // A job given by a job's own outcome never waits: the worker
+            // would wait for itself.
+            if (std::this_thread::get_id() != worker_.get_id())
+                room_.wait(lock, [this] { return queue_.size() < limit_; });
             queue_.push_back(Entry{std::move(key), std::move(job), std::move(done)});
-        if (!worker_.joinable())
-            worker_ = std::thread([this] { run(); });
+        }
     }
     wake_.notify_one();
 }
@@ -62,6 +67,7 @@ void WriteBehind::run()
         Entry e = std::move(queue_.front());
         queue_.pop_front();
         running_ = true;
+        room_.notify_all();
         lock.unlock();
         Status st = Status::Io;
         try {

@@ -28,7 +28,7 @@ public:
     // Called on the worker thread with the job's outcome.
     using Done = std::function<void(Status)>;
 
-    WriteBehind() = default;
+    explicit WriteBehind(std::size_t waiting = 8) : limit_(waiting > 0 ? waiting : 1) {}
     ~WriteBehind();  // finishes every job
     WriteBehind(const WriteBehind&) = delete;
     WriteBehind& operator=(const WriteBehind&) = delete;
@@ -47,9 +47,11 @@ private:
     };
     void run();
 
+    const std::size_t limit_;
     mutable std::mutex m_;
     std::condition_variable wake_;
     std::condition_variable ended_;
+    std::condition_variable room_;
     std::deque<Entry> queue_;
     bool running_ = false;  // a job is being done
     bool stop_ = false;

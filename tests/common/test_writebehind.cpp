@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <mutex>
 #include <string>
@@ -24,7 +25,7 @@ struct HeldWriter {
     std::vector<std::string> ran;
     std::vector<std::pair<std::string, Status>> outcomes;
 
-    HeldWriter()
+    explicit HeldWriter(std::size_t waiting = 8) : w(waiting)
     {
         auto gate = release.get_future().share();
         w.submit("", [this, gate] {
@@ -98,4 +99,19 @@ TEST(WriteBehind, OutcomesFlushAndTheEnd)
             });
     }
     EXPECT_EQ(done.load(), 50);
+}
+
+TEST(WriteBehind, AFullQueueHoldsTheStepUntilThereIsRoom)
+{
+    HeldWriter h(2);
+    h.give("NR24g.txt", "1");
+    h.give("", "2");
+    EXPECT_EQ(h.w.pending(), 3u);  // full: two wait besides the held one
+    h.give("NR24g.txt", "1b");      // a newer text takes its place at once
+    auto third = std::async(std::launch::async, [&h] { h.give("", "3"); });
+    EXPECT_EQ(third.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    h.release.set_value();
+    third.get();
+    h.w.flush();
+    EXPECT_EQ(h.ran, (std::vector<std::string>{"1b", "2", "3"}));
 }
