@@ -332,5 +332,28 @@ TEST(ResultItems, AlternateWindSet)
     EXPECT_EQ(s.value(95, 4), "8");
 }
 
+// Inputs the fuzz targets found, replayed as files: a kana where the item
+// number ends (the settings round trip lost a value), and a result-item
+// count written as "9e9" (the reader tried to allocate for it).
+TEST(FuzzFindings, SettingsAndDefinitionInputsReplay)
+{
+    testing::TempFolder dir;
+    for (const std::string bytes : {std::string("0\xc7,,,,,,, ,\n199"), std::string("0\xad,,,,,,, ,\n199")}) {
+        ASSERT_EQ(writeFileBytesAtomic(dir.file("tolvi.ini"), bytes), Status::Ok);
+        Settings read;
+        ASSERT_EQ(read.load(dir.file("tolvi.ini")), Status::Ok);
+        std::vector<std::string> layout;
+        ASSERT_EQ(readTextLines(dir.file("tolvi.ini"), layout), Status::Ok);
+        Settings again;
+        ASSERT_EQ(again.parse(read.render(layout)), Status::Ok);
+        for (int k = 0; k < kSettingsValues; ++k)
+            EXPECT_EQ(again.value(0, k), read.value(0, k)) << "value " << k;
+        EXPECT_EQ(read.value(0, 5), " ");  // the blank stays a value of its own
+    }
+    const std::string definitions("[9e99\x92lE\r3&&&&&h `\xff&\xff", 21);
+    ASSERT_EQ(writeFileBytesAtomic(dir.file("tolvg.org"), definitions), Status::Ok);
+    EXPECT_EQ(ResultItemTable().load(dir.file("tolvg.org")), Status::DataFormat);
+}
+
 }  // namespace
 }  // namespace varenta

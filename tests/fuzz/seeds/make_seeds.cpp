@@ -115,6 +115,19 @@ int main(int argc, char** argv)
     fixSectorChecksum(result.data());
     seed("fuzz_receiver", "results", std::string(1, '\2') + receiverPieces(result) + '\0');
 
+    // Scripts: every kind of line, a comment, CR LF.
+    seed("fuzz_script", "lines",
+         "# a comment\r\nopen /data/NR012M.H10\r\nanswer 00002,00004\nanswer-checked 1,1\ncancel\nyes\nno\nok\n"
+         "set 89 3 12\nset-text Form3.Text1_0 abc\ncheck Form3.Check1_2 1\nMtext\nwait 200\nwait-idle\nquit\n");
+    // Web pages: kind and windows, then the first page's template, a
+    // picture's frame header, the results file and a table text.
+    const std::string jpeg("\xFF\xD8\xFF\xE0\x00\x04\x4A\x46\xFF\xC0\x00\x0B\x08\x02\xA0\x03\x20\x01\x01\x11\x00\xFF\xD9", 23);
+    const std::string cut("\0\1", 2);
+    seed("fuzz_webpages", "first", std::string("\x00\x1C", 2) + fileBytes(std::string(argv[2]) + "/NR21h.txt") + cut + jpeg +
+                                       cut + results + cut + "   1  26/ 5/ 6  0:00   12.3\r\n");
+    seed("fuzz_webpages", "directional", std::string("\x08\xFF", 2) + fileBytes(std::string(argv[2]) + "/NR24hp.txt") +
+                                             cut + jpeg + cut + results + cut + "x\r\n");
+
     fs::remove_all(work);
     return 0;
 }
