@@ -754,7 +754,17 @@ ExportResult exportNetcdf(const ExportRequest& req, const ExportTables& t, const
     };
     std::vector<std::thread> readerThreads;
     for (std::size_t r = 0; r < readers; ++r)
-        readerThreads.emplace_back(readBlocks, r);
+        readerThreads.emplace_back([&, r] {
+            try {
+                readBlocks(r);
+            } catch (...) {
+                // Out of memory in a reader: the export fails as a read does.
+                std::lock_guard<std::mutex> lock(m);
+                io = Status::Io;
+                stop = true;
+                changed.notify_all();
+            }
+        });
 
     std::size_t b0 = 0;
     bool cancelled = false;
