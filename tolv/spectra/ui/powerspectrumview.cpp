@@ -1,8 +1,8 @@
 #include "tolv/spectra/ui/powerspectrumview.h"
 
 #include "common/ui/busycursor.h"
-#include "common/writebehind.h"
 #include "common/ui/drawing.h"
+#include "common/writebehind.h"
 #include "tolv/data/docrules.h"
 #include "tolv/data/ui/documentwindow.h"
 #include "tolv/data/ui/picturepane.h"
