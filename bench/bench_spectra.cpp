@@ -368,16 +368,25 @@ BENCHMARK(BM_DataSetConditionAndSpectrum4x2400)->Unit(benchmark::kMicrosecond);
 // pays for the text is the difference to the benchmark above.  The
 // writer's own work (format and replace, on its thread) is
 // BM_SpectrumTextLines4x2048 plus BM_WriteSpectrumText4x2048.
+// Argument 0: steps back to back, the writer never idle (its work shares
+// the machine with the steps); 1: the writer done between steps, as in the
+// program, where a step with its drawing takes milliseconds.
 void BM_DataSetSpectrumWithTextBehind4x2400(benchmark::State& state)
 {
     DataSetBurst x;
     const std::string dir = "/tmp/varenta-bench-spectrum-behind-" + std::to_string(::getpid());
     std::filesystem::create_directories(dir);
     SpectrumGraph g;
+    const bool idleWriter = state.range(0) == 1;
     for (auto _ : state) {
         conditionDataSet(x.d, x.table, x.s, x.rs, x.rec);
         buildDataSetSpectrum(x.d, x.rec, x.s, g, false);
         writeDataSetSpectrumTextBehind(dir, x.d, 0, g);
+        if (idleWriter) {
+            state.PauseTiming();
+            flushFileWrites();
+            state.ResumeTiming();
+        }
     }
     flushFileWrites();
     std::string text;
@@ -385,7 +394,26 @@ void BM_DataSetSpectrumWithTextBehind4x2400(benchmark::State& state)
         state.SkipWithError("the text was not written");
     std::filesystem::remove_all(dir);
 }
-BENCHMARK(BM_DataSetSpectrumWithTextBehind4x2400)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DataSetSpectrumWithTextBehind4x2400)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The hand-over alone (copy of the spectra, queue, wake-up of the writer).
+void BM_HandSpectrumTextToTheWriter4x2048(benchmark::State& state)
+{
+    DataSetBurst x;
+    const std::string dir = "/tmp/varenta-bench-spectrum-handover-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    SpectrumGraph g;
+    conditionDataSet(x.d, x.table, x.s, x.rs, x.rec);
+    buildDataSetSpectrum(x.d, x.rec, x.s, g, false);
+    for (auto _ : state) {
+        writeDataSetSpectrumTextBehind(dir, x.d, 0, g);
+        state.PauseTiming();
+        flushFileWrites();
+        state.ResumeTiming();
+    }
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_HandSpectrumTextToTheWriter4x2048)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
