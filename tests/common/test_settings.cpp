@@ -338,7 +338,7 @@ TEST(ResultItems, AlternateWindSet)
 TEST(FuzzFindings, SettingsAndDefinitionInputsReplay)
 {
     testing::TempFolder dir;
-    for (const std::string bytes : {std::string("0\xc7,,,,,,, ,\n199"), std::string("0\xad,,,,,,, ,\n199")}) {
+    for (const std::string& bytes : {std::string("0\xc7,,,,,,, ,\n199"), std::string("0\xad,,,,,,, ,\n199")}) {
         ASSERT_EQ(writeFileBytesAtomic(dir.file("tolvi.ini"), bytes), Status::Ok);
         Settings read;
         ASSERT_EQ(read.load(dir.file("tolvi.ini")), Status::Ok);

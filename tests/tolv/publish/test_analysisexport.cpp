@@ -245,8 +245,9 @@ TEST_F(AnalysisExport, ManyBlocksLandInOrderAndAStopLeavesNothing)
     nc_close(id);
     for (int b = 0; b < 299; ++b) {
         ASSERT_EQ(numbers[static_cast<std::size_t>(b)], b < 99 ? b + 1 : b + 2) << "burst " << b;
-        if (b > 0)
+        if (b > 0) {
             ASSERT_GT(times[static_cast<std::size_t>(b)], times[static_cast<std::size_t>(b) - 1]) << "burst " << b;
+        }
     }
 
     int polls = 0;
