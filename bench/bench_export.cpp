@@ -6,10 +6,11 @@
 // The file (20-minute bursts at 0.5 s of three channels, 30 sectors each)
 // is written once to $VARENTA_BENCH_FILE or /tmp/varenta-bench-1g.H10 (the
 // file of the loading benchmark) and reused; the tables come from data/.
+#include "benchfile.h"
+
 #include "common/installdata.h"
 #include "common/masterreader.h"
 #include "tolv/publish/analysisexport.h"
-#include "tools/synth/synth.h"
 
 #include <benchmark/benchmark.h>
 
@@ -26,45 +27,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint64_t kTargetBytes = 1ull << 30;
-
-std::string benchFile()
-{
-    const char* env = std::getenv("VARENTA_BENCH_FILE");
-    return env && *env ? env : "/tmp/varenta-bench-1g.H10";
-}
-
-std::uint64_t sizeOf(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
-
-bool makeFile(const std::string& path, std::uint64_t& bursts)
-{
-    synth::GeneratorOptions o;
-    o.fidelity = synth::Fidelity::Cheap;
-    o.plan.durationMinutes = 20;
-    o.plan.intervalCode = 1;
-    o.plan.intervalMinutes = 60;
-    o.plan.channels = {synth::code::pressure, synth::code::currentX, synth::code::currentY};
-    const int spm = synth::sectorsPerMeasurement(o);
-    bursts = kTargetBytes / (static_cast<std::uint64_t>(spm) * kSectorSize);
-    if (sizeOf(path) == bursts * static_cast<std::uint64_t>(spm) * kSectorSize)
-        return true;
-    const std::vector<std::int16_t> samples = synth::generateBurst(o, 1).interleaved();
-    const std::string tmp = path + ".part";
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f)
-        return false;
-    for (std::uint64_t m = 1; m <= bursts; ++m)
-        for (const Sector& s : packMeasurement(synth::headerFor(o, static_cast<std::uint32_t>(m)), samples))
-            if (std::fwrite(s.data(), 1, s.size(), f) != s.size()) {
-                std::fclose(f);
-                return false;
-            }
-    return std::fclose(f) == 0 && std::rename(tmp.c_str(), path.c_str()) == 0;
-}
+using bench::benchFile;
+using bench::makeFile;
+using bench::sizeOf;
 
 struct Fixture {
     std::string path;

@@ -240,11 +240,10 @@ void BM_ConditionFilterWriteBackAndSpectra4x2400(benchmark::State& state)
 }
 BENCHMARK(BM_ConditionFilterWriteBackAndSpectra4x2400)->Unit(benchmark::kMicrosecond);
 
-// The graph data with the text file lines of four slots (2048 lines each).
-void BM_SpectrumGraphWithText4x2400(benchmark::State& state)
+// The graph input of a conditioned burst with its four channels drawn in
+// slots 0 to 3.
+SpectrumGraphInput fourSlots(const Burst& b)
 {
-    Burst b;
-    ConditionRecord(b.channels, Burst::kDt, 0x20, conditioningSettings(), true);
     SpectrumGraphInput in;
     for (int c = 0; c < Burst::kChannels; ++c)
         in.channels.push_back(std::span<const float>(b.x[static_cast<std::size_t>(c)]).first(Burst::kSamples));
@@ -254,6 +253,15 @@ void BM_SpectrumGraphWithText4x2400(benchmark::State& state)
     in.record.channel0Mean = b.channels[0].stats.mean;
     in.settings = spectrumSettings();
     in.drawnSlots = {{0, 0}, {1, 1}, {2, 2}, {3, 3}};
+    return in;
+}
+
+// The graph data with the text file lines of four slots (2048 lines each).
+void BM_SpectrumGraphWithText4x2400(benchmark::State& state)
+{
+    Burst b;
+    ConditionRecord(b.channels, Burst::kDt, 0x20, conditioningSettings(), true);
+    const SpectrumGraphInput in = fourSlots(b);
     SpectrumGraph g;
     for (auto _ : state) {
         buildPowerSpectrumGraph(in, g);
@@ -289,15 +297,7 @@ void BM_WriteSpectrumText4x2048(benchmark::State& state)
 {
     Burst b;
     ConditionRecord(b.channels, Burst::kDt, 0x20, conditioningSettings(), true);
-    SpectrumGraphInput in;
-    for (int c = 0; c < Burst::kChannels; ++c)
-        in.channels.push_back(std::span<const float>(b.x[static_cast<std::size_t>(c)]).first(Burst::kSamples));
-    in.record.sampleCount = Burst::kSamples;
-    in.record.dt = Burst::kDt;
-    in.record.channel0Kind = 1;
-    in.record.channel0Mean = b.channels[0].stats.mean;
-    in.settings = spectrumSettings();
-    in.drawnSlots = {{0, 0}, {1, 1}, {2, 2}, {3, 3}};
+    const SpectrumGraphInput in = fourSlots(b);
     SpectrumGraph g;
     buildPowerSpectrumGraph(in, g);
     const std::string dir = "/tmp/varenta-bench-spectrum-text-" + std::to_string(::getpid());
