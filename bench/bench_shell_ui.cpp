@@ -8,6 +8,8 @@
 // table switched on, and the master file pair of 20-minute bursts at 0.5 s
 // of three channels) is made once under $VARENTA_BENCH_DIR or
 // /tmp/varenta-bench-shell and reused by later runs.
+#include "benchfile.h"
+
 #include "common/installdata.h"
 #include "common/settings.h"
 #include "common/textfile.h"
@@ -53,33 +55,14 @@ bool makeProgramFolder()
     fs::create_directories(dir);
     if (installProgramData(std::string(VARENTA_SOURCE_DIR_BENCH) + "/data", dir.string()) != Status::Ok)
         return false;
-    synth::GeneratorOptions o;
-    o.fidelity = synth::Fidelity::Cheap;
-    o.plan.durationMinutes = 20;
-    o.plan.intervalCode = 1;
-    o.plan.intervalMinutes = 60;
-    o.plan.channels = {synth::code::pressure, synth::code::currentX, synth::code::currentY};
-    o.plan.bursts = kBursts;
-    const int spm = synth::sectorsPerMeasurement(o);
-    const std::uint64_t want = static_cast<std::uint64_t>(kBursts) * spm * kSectorSize;
-    std::error_code ec;
-    if (fs::file_size(masterPath(), ec) != want || ec) {
-        const std::vector<std::int16_t> samples = synth::generateBurst(o, 1).interleaved();
-        const std::string tmp = masterPath() + ".part";
-        std::FILE* f = std::fopen(tmp.c_str(), "wb");
-        if (!f)
-            return false;
-        for (int m = 1; m <= kBursts; ++m) {
-            const HeaderFields h = synth::headerFor(o, static_cast<std::uint32_t>(m));
-            for (const Sector& s : packMeasurement(h, samples))
-                std::fwrite(s.data(), 1, s.size(), f);
-        }
-        std::fclose(f);
-        fs::rename(tmp, masterPath());
-        std::FILE* r = std::fopen((benchDir() + "/NR012L.H10").c_str(), "wb");
+    if (!bench::makeFileOf(masterPath(), kBursts))
+        return false;
+    const std::string results = benchDir() + "/NR012L.H10";
+    const std::string rec = emptyResultsRecord();
+    if (bench::sizeOf(results) != static_cast<std::uint64_t>(kBursts) * rec.size()) {
+        std::FILE* r = std::fopen(results.c_str(), "wb");
         if (!r)
             return false;
-        const std::string rec = emptyResultsRecord();
         for (int m = 1; m <= kBursts; ++m)
             std::fwrite(rec.data(), 1, rec.size(), r);
         std::fclose(r);

@@ -31,8 +31,8 @@ inline std::uint64_t sizeOf(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
-// Makes the file at path unless it is there already; bursts: how many it holds.
-inline bool makeFile(const std::string& path, std::uint64_t& bursts)
+// The generator's plan of every benchmark master file here.
+inline synth::GeneratorOptions benchPlan(std::uint64_t bursts)
 {
     synth::GeneratorOptions o;
     o.fidelity = synth::Fidelity::Cheap;
@@ -40,10 +40,17 @@ inline bool makeFile(const std::string& path, std::uint64_t& bursts)
     o.plan.intervalCode = 1;
     o.plan.intervalMinutes = 60;
     o.plan.channels = {synth::code::pressure, synth::code::currentX, synth::code::currentY};
-    const int spm = synth::sectorsPerMeasurement(o);
-    bursts = kTargetBytes / (static_cast<std::uint64_t>(spm) * kSectorSize);
     o.plan.bursts = static_cast<int>(bursts);
-    if (sizeOf(path) == bursts * static_cast<std::uint64_t>(spm) * kSectorSize)
+    return o;
+}
+
+// Makes a master file of `bursts` measurements at path unless one of that
+// size is there already.
+inline bool makeFileOf(const std::string& path, std::uint64_t bursts)
+{
+    const synth::GeneratorOptions o = benchPlan(bursts);
+    const auto spm = static_cast<std::uint64_t>(synth::sectorsPerMeasurement(o));
+    if (sizeOf(path) == bursts * spm * kSectorSize)
         return true;
     const std::vector<std::int16_t> samples = synth::generateBurst(o, 1).interleaved();
     const std::string tmp = path + ".part";
@@ -57,6 +64,14 @@ inline bool makeFile(const std::string& path, std::uint64_t& bursts)
                 return false;
             }
     return std::fclose(f) == 0 && std::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+// Makes the 1 GiB file at path unless it is there already; bursts: how many
+// it holds.
+inline bool makeFile(const std::string& path, std::uint64_t& bursts)
+{
+    bursts = kTargetBytes / (static_cast<std::uint64_t>(synth::sectorsPerMeasurement(benchPlan(1))) * kSectorSize);
+    return makeFileOf(path, bursts);
 }
 
 }  // namespace varenta::bench
